@@ -43,6 +43,8 @@ public:
         Changed();
     }
 
+    void Reserve(std::size_t count) { FItems.reserve(count); }
+
     std::size_t Add(std::unique_ptr<T> item) {
         FItems.push_back(std::move(item));
         Changed();

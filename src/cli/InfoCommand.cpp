@@ -1,0 +1,108 @@
+#include "cli/Commands.h"
+#include "cli/Json.h"
+#include "cli/RecordingSummary.h"
+#include "shell/Format.h"
+
+#include <cstdio>
+#include <string>
+
+namespace vsr::cli {
+
+namespace {
+
+void JsonOverlay(TJsonWriter& json, const TOverlaySummary& overlay) {
+    const TOverlayHeader& header = overlay.Block.Header;
+    json.BeginObject();
+    json.Key("offset").Value(overlay.Offset);
+    json.Key("header_picture_type").Value(std::int64_t{header.HeaderPictureType});
+    json.Key("trailer_picture_type").Value(std::int64_t{header.TrailerPictureType});
+    json.Key("trailer_is_header").Value(overlay.Block.TrailerIsHeader());
+    json.Key("header_delay").Value(std::int64_t{header.HeaderDelay});
+    json.Key("trailer_delay").Value(std::int64_t{header.TrailerDelay});
+    json.Key("link").Value(overlay.Block.Link);
+    json.EndObject();
+}
+
+void JsonTracks(TJsonWriter& json, const TRecordingSummary& s) {
+    json.Key("key_frames").BeginArray();
+    for (const TKeyFrameEntry& entry : s.KeyFrames) {
+        json.BeginObject().Key("offset").Value(entry.Offset).Key("size").Value(entry.Size);
+        json.Key("time").Value(std::int64_t{entry.Time}).EndObject();
+    }
+    json.EndArray();
+    json.Key("cursors").BeginObject().Key("count").Value(s.CursorCount).Key("first");
+    if (s.FirstCursor)
+        json.BeginArray()
+            .Value(std::int64_t{s.FirstCursor->Time})
+            .Value(std::int64_t{s.FirstCursor->X})
+            .Value(std::int64_t{s.FirstCursor->Y})
+            .EndArray();
+    else
+        json.Null();
+    json.EndObject();
+}
+
+std::string Json(const TRecordingSummary& s) {
+    const TVSRHeader& h = s.Header;
+    TJsonWriter json;
+    json.BeginObject();
+    json.Key("file").Value(s.FileName).Key("size").Value(s.Size).Key("magic").Value("VSR2.1");
+    json.Key("width").Value(std::int64_t{h.Width}).Key("height").Value(std::int64_t{h.Height});
+    json.Key("start_date_time").Value(h.StartDateTime);
+    json.Key("stop_date_time").Value(h.StopDateTime);
+    json.Key("start_tick").Value(std::int64_t{h.StartTickCount});
+    json.Key("stop_tick").Value(std::int64_t{h.StopTickCount});
+    json.Key("duration_ms").Value(std::int64_t{s.DurationMs()});
+    json.Key("audio_offset").Value(h.AudioOffset);
+    json.Key("key_frame_index_offset").Value(h.KeyFrameIndexOffset);
+    json.Key("cursor_track_offset").Value(h.CursorTrackOffset);
+    JsonTracks(json, s);
+    json.Key("sound_track").BeginObject().Key("offset").Value(s.SoundTrack.Offset);
+    json.Key("end").Value(s.SoundTrack.End);
+    json.Key("bytes").Value(s.SoundTrack.End - s.SoundTrack.Offset).EndObject();
+    json.Key("overlay");
+    if (s.Overlay)
+        JsonOverlay(json, *s.Overlay);
+    else
+        json.Null();
+    json.EndObject();
+    return json.Text();
+}
+
+std::string Text(const TRecordingSummary& s) {
+    const TVSRHeader& h = s.Header;
+    std::string text = Format("File:           %s (%d bytes)\n", s.FileName, s.Size);
+    text += Format("Screen area:    %d x %d\n", h.Width, h.Height);
+    text += Format("Duration:       %d ms (ticks %u to %u)\n", s.DurationMs(), h.StartTickCount,
+                   h.StopTickCount);
+    text += Format("Key frames:     %d (index at %d)\n", s.KeyFrames.size(), h.KeyFrameIndexOffset);
+    for (std::size_t i = 0; i < s.KeyFrames.size(); ++i)
+        text += Format("  %4d  time %8u  offset %10d  size %10d\n", i, s.KeyFrames[i].Time,
+                       s.KeyFrames[i].Offset, s.KeyFrames[i].Size);
+    text += Format("Cursor track:   %d positions (at %d)\n", s.CursorCount, h.CursorTrackOffset);
+    text += Format("Sound track:    %d to %d (%d bytes)\n", s.SoundTrack.Offset, s.SoundTrack.End,
+                   s.SoundTrack.End - s.SoundTrack.Offset);
+    if (!s.Overlay)
+        return text + "Overlay:        none\n";
+    const TOverlayHeader& o = s.Overlay->Block.Header;
+    text += Format("Overlay:        at %d; header picture type %d for %d s; ", s.Overlay->Offset,
+                   o.HeaderPictureType, o.HeaderDelay);
+    text +=
+        s.Overlay->Block.TrailerIsHeader()
+            ? Format("trailer is the header picture for %d s\n", o.TrailerDelay)
+            : Format("trailer picture type %d for %d s\n", o.TrailerPictureType, o.TrailerDelay);
+    return text + Format("Link:           %s\n", s.Overlay->Block.Link);
+}
+
+} // namespace
+
+int InfoCommand(const TArguments& arguments) {
+    TArguments args = arguments;
+    const bool json = TakeFlag(args, "--json");
+    const TRecordingSummary summary = SummariseRecording(SingleFile(args));
+    const std::string output = json ? Json(summary) + "\n" : Text(summary);
+    std::fwrite(output.data(), 1, output.size(), stdout);
+    return 0;
+}
+
+} // namespace vsr::cli

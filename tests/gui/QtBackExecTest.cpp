@@ -1,0 +1,31 @@
+// TBackExec on the Qt message queue, as the player uses it.
+#include "player/BackExecCases.h"
+
+#include "platform/qt/QtMessageQueue.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
+namespace vsr {
+namespace {
+
+TEST(BackExecQueue, RunsOnTheQtQueue) {
+    EXPECT_NE(dynamic_cast<TQtMessageQueue*>(&MessageQueue()), nullptr);
+}
+
+TEST_F(BackExecTest, TheEndOfARunIsHandledByARunningEventLoop) {
+    TBackExec exec;
+    QEventLoop loop;
+    exec.OnExec = [this](TCustomBackExec&) { FWorkerTid = CurrentThreadId(); };
+    exec.OnFinished = [&](TCustomBackExec&) {
+        FLog.Add("OnFinished");
+        loop.quit();
+    };
+    exec.Execute();
+    loop.exec();
+    EXPECT_TRUE(exec.Finished());
+    EXPECT_EQ(FLog.ThreadOf("OnFinished"), std::this_thread::get_id());
+}
+
+} // namespace
+} // namespace vsr

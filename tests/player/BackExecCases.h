@@ -1,0 +1,406 @@
+#pragma once
+// Cases of TBackExec that hold on every message queue implementation; the including test
+// file installs the queue to use.
+
+#include "platform/MainThread.h"
+#include "player/BackExec.h"
+#include "support/CaptureTracer.h"
+#include "support/Watchdog.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <mutex>
+#include <sched.h>
+#include <stdexcept>
+#include <string>
+#include <sys/resource.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace vsr {
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string cWarning =
+    "Warning: TBackExec was not instantiated in the main thread. This could lead to problems.";
+
+bool ThreadAlive(std::uint32_t tid) {
+    return std::filesystem::exists("/proc/self/task/" + std::to_string(tid));
+}
+
+int NiceOf(std::uint32_t tid) {
+    return getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
+}
+
+int ProcessNice() {
+    return getpriority(PRIO_PROCESS, static_cast<id_t>(getpid()));
+}
+
+// Waits for a condition set by another thread, without pumping messages.
+template <typename TDone> bool WaitUntil(TDone done, std::chrono::seconds limit = 10s) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
+// The events of a run, in the order they happened, with the thread each ran on.
+class TEventLog {
+public:
+    void Add(const std::string& name) {
+        std::lock_guard lock(FLock);
+        FNames.push_back(name);
+        FThreads.push_back(std::this_thread::get_id());
+    }
+    std::vector<std::string> Names() const {
+        std::lock_guard lock(FLock);
+        return FNames;
+    }
+    std::thread::id ThreadOf(const std::string& name) const {
+        std::lock_guard lock(FLock);
+        for (std::size_t i = 0; i < FNames.size(); ++i)
+            if (FNames[i] == name)
+                return FThreads[i];
+        return {};
+    }
+
+private:
+    mutable std::mutex FLock;
+    std::vector<std::string> FNames;
+    std::vector<std::thread::id> FThreads;
+};
+
+class BackExecTest : public ::testing::Test {
+protected:
+    void LogAllEvents(TBackExec& exec) {
+        exec.BeforeExec = [this](TCustomBackExec&) { FLog.Add("BeforeExec"); };
+        exec.OnExec = [this](TCustomBackExec&) { FLog.Add("OnExec"); };
+        exec.AfterExec = [this](TCustomBackExec&) { FLog.Add("AfterExec"); };
+        exec.OnFinished = [this](TCustomBackExec&) { FLog.Add("OnFinished"); };
+        exec.OnError = [this](TCustomBackExec&, const std::exception& e) {
+            FLog.Add(std::string("OnError:") + e.what());
+        };
+    }
+    // Work that runs until it is told to stop.
+    void RunUntilTerminated(TBackExec& exec) {
+        exec.OnExec = [this](TCustomBackExec& sender) {
+            FWorkerTid = CurrentThreadId();
+            FStarted = true;
+            while (!sender.Terminated())
+                std::this_thread::sleep_for(1ms);
+            FNoticed = true;
+        };
+    }
+
+    test::TWatchdog FWatchdog{"BackExecTest"};
+    TEventLog FLog;
+    std::atomic<bool> FStarted = false;
+    std::atomic<bool> FNoticed = false;
+    std::atomic<std::uint32_t> FWorkerTid = 0;
+};
+
+TEST_F(BackExecTest, ANewComponentIsIdle) {
+    TBackExec exec;
+    EXPECT_EQ(exec.Priority(), TThreadPriority::Lower);
+    EXPECT_TRUE(exec.Terminated());
+    EXPECT_TRUE(exec.Finished());
+    EXPECT_EQ(exec.ThreadID(), 0u);
+    EXPECT_TRUE(exec.HandleAllocated());
+    EXPECT_EQ(exec.Handle().OwnerThread(), std::this_thread::get_id());
+}
+
+TEST_F(BackExecTest, PhasesRunOnTheWorkerAndOnFinishedOnTheCreatingThread) {
+    TBackExec exec;
+    LogAllEvents(exec);
+    TCustomBackExec* sender = nullptr;
+    std::uint32_t idDuringRun = 0;
+    exec.OnExec = [&](TCustomBackExec& s) {
+        sender = &s;
+        idDuringRun = s.ThreadID();
+        FWorkerTid = CurrentThreadId();
+        EXPECT_FALSE(s.Terminated());
+        EXPECT_FALSE(s.Finished());
+        FLog.Add("OnExec");
+    };
+    exec.Execute();
+    exec.WaitFor(TWaitMode::ProcessMessages);
+    EXPECT_EQ(FLog.Names(),
+              (std::vector<std::string>{"BeforeExec", "OnExec", "AfterExec", "OnFinished"}));
+    EXPECT_EQ(sender, &exec);
+    EXPECT_EQ(idDuringRun, FWorkerTid.load());
+    EXPECT_NE(idDuringRun, CurrentThreadId());
+    EXPECT_NE(FLog.ThreadOf("OnExec"), std::this_thread::get_id());
+    EXPECT_EQ(FLog.ThreadOf("BeforeExec"), FLog.ThreadOf("OnExec"));
+    EXPECT_EQ(FLog.ThreadOf("AfterExec"), FLog.ThreadOf("OnExec"));
+    EXPECT_EQ(FLog.ThreadOf("OnFinished"), std::this_thread::get_id());
+    EXPECT_TRUE(exec.Finished());
+    EXPECT_TRUE(exec.Terminated());
+    EXPECT_EQ(exec.ThreadID(), 0u);
+}
+
+TEST_F(BackExecTest, ExecuteWhileRunningIsRefused) {
+    TBackExec exec;
+    std::atomic<bool> release = false;
+    std::atomic<int> runs = 0;
+    exec.OnExec = [&](TCustomBackExec&) {
+        ++runs;
+        WaitUntil([&] { return release.load(); });
+    };
+    exec.Execute();
+    try {
+        exec.Execute();
+        ADD_FAILURE() << "second Execute did not raise";
+    } catch (const EBackExec& e) {
+        EXPECT_STREQ(e.what(), "Already running");
+    }
+    EXPECT_FALSE(exec.Finished());
+    release = true;
+    exec.WaitFor(TWaitMode::ProcessMessages);
+    EXPECT_EQ(runs, 1);
+    EXPECT_TRUE(exec.Finished());
+}
+
+TEST_F(BackExecTest, ARunCanFollowAnEndedRun) {
+    TBackExec exec;
+    int finished = 0;
+    std::atomic<int> runs = 0;
+    exec.OnExec = [&](TCustomBackExec&) { ++runs; };
+    exec.OnFinished = [&](TCustomBackExec&) { ++finished; };
+    exec.Execute();
+    exec.WaitFor(TWaitMode::ProcessMessages);
+    exec.Execute();
+    exec.WaitFor(TWaitMode::OwnMessages);
+    EXPECT_EQ(runs, 2);
+    EXPECT_EQ(finished, 2);
+}
+
+TEST_F(BackExecTest, WaitForOnAnIdleComponentReturnsWithoutProcessingMessages) {
+    TBackExec exec;
+    int otherHandled = 0;
+    auto other = MessageQueue().CreateTarget([&](const TMessage&) { ++otherHandled; });
+    other->Post({1034, 0, 0});
+    exec.WaitFor(TWaitMode::ProcessMessages);
+    exec.WaitFor(TWaitMode::OwnMessages);
+    EXPECT_EQ(otherHandled, 0);
+    EXPECT_TRUE(exec.Finished());
+}
+
+TEST_F(BackExecTest, AnExceptionInOnExecGoesToOnErrorAndTheRunGoesOn) {
+    TBackExec exec;
+    LogAllEvents(exec);
+    exec.OnExec = [this](TCustomBackExec&) {
+        FLog.Add("OnExec");
+        throw std::runtime_error("broken");
+    };
+    exec.Execute();
+    exec.WaitFor(TWaitMode::ProcessMessages);
+    EXPECT_EQ(FLog.Names(), (std::vector<std::string>{"BeforeExec", "OnExec", "OnError:broken",
+                                                      "AfterExec", "OnFinished"}));
+    EXPECT_EQ(FLog.ThreadOf("OnError:broken"), FLog.ThreadOf("OnExec"));
+    EXPECT_NE(FLog.ThreadOf("OnError:broken"), std::this_thread::get_id());
+    EXPECT_EQ(FLog.ThreadOf("OnFinished"), std::this_thread::get_id());
+}
+
+TEST_F(BackExecTest, EveryFailingPhaseIsReportedAndTheFollowingPhasesStillRun) {
+    TBackExec exec;
+    LogAllEvents(exec);
+    exec.BeforeExec = [this](TCustomBackExec&) {
+        FLog.Add("BeforeExec");
+        throw EBackExec("first");
+    };
+    exec.AfterExec = [this](TCustomBackExec&) {
+        FLog.Add("AfterExec");
+        throw std::runtime_error("third");
+    };
+    exec.Execute();
+    exec.WaitFor(TWaitMode::ProcessMessages);
+    EXPECT_EQ(FLog.Names(), (std::vector<std::string>{"BeforeExec", "OnError:first", "OnExec",
+                                                      "AfterExec", "OnError:third", "OnFinished"}));
+}
+
+TEST_F(BackExecTest, AnExceptionOfAnyTypeReachesOnError) {
+    TBackExec exec;
+    LogAllEvents(exec);
+    exec.OnExec = [](TCustomBackExec&) { throw 42; };
+    exec.Execute();
+    exec.WaitFor(TWaitMode::ProcessMessages);
+    EXPECT_EQ(FLog.Names(), (std::vector<std::string>{"BeforeExec", "OnError:Unknown exception",
+                                                      "AfterExec", "OnFinished"}));
+}
+
+TEST_F(BackExecTest, AFailingErrorHandlerDoesNotKeepTheRunFromEnding) {
+    test::TCaptureTracer tracer;
+    TBackExec exec;
+    LogAllEvents(exec);
+    exec.OnExec = [](TCustomBackExec&) { throw std::runtime_error("work"); };
+    exec.OnError = [](TCustomBackExec&, const std::exception&) {
+        throw std::runtime_error("handler");
+    };
+    exec.Execute();
+    exec.WaitFor(TWaitMode::ProcessMessages);
+    EXPECT_EQ(FLog.Names(), (std::vector<std::string>{"BeforeExec", "AfterExec", "OnFinished"}));
+    EXPECT_TRUE(tracer.Contains("TBackExec: OnError failed: handler"));
+}
+
+TEST_F(BackExecTest, TerminateThenWaitForReturnsOnceTheWorkStoppedAndTheEndWasHandled) {
+    TBackExec exec;
+    int finished = 0;
+    bool noticedBeforeFinished = false;
+    RunUntilTerminated(exec);
+    exec.OnFinished = [&](TCustomBackExec&) {
+        ++finished;
+        noticedBeforeFinished = FNoticed;
+    };
+    exec.Execute();
+    ASSERT_TRUE(WaitUntil([&] { return FStarted.load(); }));
+    std::this_thread::sleep_for(30ms);
+    EXPECT_FALSE(exec.Terminated());
+    EXPECT_FALSE(exec.Finished());
+    EXPECT_EQ(exec.ThreadID(), FWorkerTid.load());
+    exec.Terminate();
+    EXPECT_TRUE(exec.Terminated());
+    exec.WaitFor(TWaitMode::ProcessMessages);
+    EXPECT_TRUE(FNoticed);
+    EXPECT_TRUE(noticedBeforeFinished);
+    EXPECT_EQ(finished, 1);
+    EXPECT_TRUE(exec.Finished());
+    EXPECT_EQ(exec.ThreadID(), 0u);
+}
+
+TEST_F(BackExecTest, OnFinishedRunsWhileTheWorkerStillExistsAndTheWorkerEndsAfterwards) {
+    TBackExec exec;
+    bool workerAliveInOnFinished = false;
+    exec.OnExec = [this](TCustomBackExec&) { FWorkerTid = CurrentThreadId(); };
+    exec.OnFinished = [&](TCustomBackExec&) { workerAliveInOnFinished = ThreadAlive(FWorkerTid); };
+    exec.Execute();
+    exec.WaitFor(TWaitMode::ProcessMessages);
+    EXPECT_TRUE(workerAliveInOnFinished);
+    EXPECT_TRUE(WaitUntil([&] { return !ThreadAlive(FWorkerTid); }))
+        << "the worker thread did not end after its run";
+}
+
+TEST_F(BackExecTest, WaitForOwnMessagesLeavesOtherMessagesPending) {
+    TBackExec exec;
+    int otherHandled = 0;
+    auto other = MessageQueue().CreateTarget([&](const TMessage&) { ++otherHandled; });
+    bool finished = false;
+    exec.OnFinished = [&](TCustomBackExec&) { finished = true; };
+    other->Post({1034, 0, 0});
+    exec.Execute();
+    exec.WaitFor(TWaitMode::OwnMessages);
+    EXPECT_TRUE(finished);
+    EXPECT_EQ(otherHandled, 0);
+
+    exec.Execute();
+    exec.WaitFor(TWaitMode::ProcessMessages);
+    EXPECT_EQ(otherHandled, 1);
+}
+
+TEST_F(BackExecTest, TheEndOfARunWaitsForTheCreatingThreadToProcessMessages) {
+    TBackExec exec;
+    exec.Execute();
+    std::this_thread::sleep_for(100ms); // the run is over, but nobody handled its end
+    EXPECT_FALSE(exec.Finished());
+    MessageQueue().ProcessMessages();
+    EXPECT_TRUE(exec.Finished());
+}
+
+TEST_F(BackExecTest, DestroyingARunningComponentStopsTheWorkAndWaitsForIt) {
+    auto exec = std::make_unique<TBackExec>();
+    int finished = 0;
+    RunUntilTerminated(*exec);
+    exec->OnFinished = [&](TCustomBackExec&) { ++finished; };
+    exec->Execute();
+    ASSERT_TRUE(WaitUntil([&] { return FStarted.load(); }));
+    exec.reset();
+    EXPECT_TRUE(FNoticed);
+    EXPECT_EQ(finished, 1);
+    EXPECT_TRUE(WaitUntil([&] { return !ThreadAlive(FWorkerTid); }));
+}
+
+TEST_F(BackExecTest, OnFinishedMayDestroyTheComponent) {
+    auto exec = std::make_unique<TBackExec>();
+    exec->OnExec = [this](TCustomBackExec&) { FWorkerTid = CurrentThreadId(); };
+    exec->OnFinished = [&](TCustomBackExec&) { exec.reset(); };
+    exec->Execute();
+    ASSERT_TRUE(WaitUntil([&] {
+        MessageQueue().ProcessMessages();
+        return exec == nullptr;
+    }));
+    EXPECT_TRUE(WaitUntil([&] { return !ThreadAlive(FWorkerTid); }));
+}
+
+TEST_F(BackExecTest, CreatingOffTheMainThreadWritesAWarning) {
+    test::TCaptureTracer tracer;
+    { TBackExec onMain; }
+    EXPECT_FALSE(tracer.Contains(cWarning));
+    std::thread([] { TBackExec offMain; }).join();
+    EXPECT_EQ(tracer.CountOf(cWarning), 1u);
+}
+
+TEST_F(BackExecTest, AComponentOfAnotherThreadReportsTheEndOnThatThread) {
+    test::TCaptureTracer tracer;
+    std::thread::id creator;
+    std::thread::id finishedOn;
+    std::thread([&] {
+        creator = std::this_thread::get_id();
+        TBackExec exec;
+        exec.OnFinished = [&](TCustomBackExec&) { finishedOn = std::this_thread::get_id(); };
+        exec.Execute();
+        exec.WaitFor(TWaitMode::ProcessMessages); // not the main thread: own messages only
+    }).join();
+    EXPECT_EQ(finishedOn, creator);
+}
+
+TEST_F(BackExecTest, PriorityIsAppliedToTheWorker) {
+    const int base = ProcessNice();
+    if (base > 9)
+        GTEST_SKIP() << "process niceness too high to observe lowering";
+    TBackExec exec;
+    std::atomic<int> nice = 0;
+    exec.OnExec = [&](TCustomBackExec&) { nice = NiceOf(CurrentThreadId()); };
+    exec.Execute();
+    exec.WaitFor(TWaitMode::ProcessMessages);
+    EXPECT_GT(nice, base) << "default priority";
+    const int lowerNice = nice;
+    exec.SetPriority(TThreadPriority::Lowest);
+    exec.Execute();
+    exec.WaitFor(TWaitMode::ProcessMessages);
+    EXPECT_GT(nice, lowerNice);
+}
+
+TEST_F(BackExecTest, ChangingThePriorityOfARunningComponentChangesItsWorker) {
+    if (ProcessNice() > 9)
+        GTEST_SKIP() << "process niceness too high to observe lowering";
+    TBackExec exec;
+    std::atomic<int> niceAtStart = 0;
+    std::atomic<bool> sawIdle = false;
+    exec.OnExec = [&](TCustomBackExec& sender) {
+        niceAtStart = NiceOf(CurrentThreadId());
+        FStarted = true;
+        while (!sender.Terminated() && !sawIdle) {
+            sawIdle = sched_getscheduler(0) == SCHED_IDLE;
+            std::this_thread::sleep_for(1ms);
+        }
+    };
+    exec.Execute();
+    ASSERT_TRUE(WaitUntil([&] { return FStarted.load(); }));
+    exec.SetPriority(TThreadPriority::Idle);
+    EXPECT_EQ(exec.Priority(), TThreadPriority::Idle);
+    EXPECT_TRUE(WaitUntil([&] { return sawIdle.load(); }, 5s));
+    exec.Terminate();
+    exec.WaitFor(TWaitMode::ProcessMessages);
+    EXPECT_TRUE(sawIdle);
+    EXPECT_GT(niceAtStart, ProcessNice());
+}
+
+} // namespace
+} // namespace vsr

@@ -1,0 +1,14 @@
+// TBackExec on the plain message queue, which the core uses unless told otherwise.
+#include "player/BackExecCases.h"
+
+#include "platform/PlainMessageQueue.h"
+
+namespace vsr {
+namespace {
+
+TEST(BackExecQueue, RunsOnThePlainQueue) {
+    EXPECT_NE(dynamic_cast<TPlainMessageQueue*>(&MessageQueue()), nullptr);
+}
+
+} // namespace
+} // namespace vsr
