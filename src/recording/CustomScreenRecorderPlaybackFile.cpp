@@ -100,18 +100,18 @@ bool TCustomScreenRecorderPlaybackFile::ReadFrame(std::uint32_t& time, std::int3
 }
 
 // The record head, then its payload into the memory resize provides (empty when cut short).
+// A damaged head ends its segment as its end would: reading goes on in the next segment.
 template <typename TResize>
 bool TCustomScreenRecorderPlaybackFile::ReadFrameRecord(TFrameRecord& head, TResize resize) {
-    if (!ReadRecordHead(head))
-        return false;
-    if (!PayloadFitsSegment(head)) {
-        CloseDecompressor(); // nothing after a damaged head can be trusted: end the segment
-        resize(0);
-        return true;
+    while (ReadRecordHead(head)) {
+        if (PayloadFitsSegment(head)) {
+            if (!ReadGrowing(*FDecompressor, head.Size, resize))
+                resize(0);
+            return true;
+        }
+        CloseDecompressor(); // nothing after a damaged head can be trusted
     }
-    if (!ReadGrowing(*FDecompressor, head.Size, resize))
-        resize(0);
-    return true;
+    return false;
 }
 
 bool TCustomScreenRecorderPlaybackFile::ReadRecordHead(TFrameRecord& head) {

@@ -10,8 +10,8 @@
 // One thread at a time; the owner stops reading before it seeks.
 //
 // Damaged files: a record whose Size is negative or exceeds what is left of its segment ends
-// that segment (the record is returned with an empty payload, and the next read opens the next
-// segment). Payload memory grows only as decompressed bytes arrive.
+// that segment as its end would: the record is skipped and reading goes on in the next
+// segment. Payload memory grows only as decompressed bytes arrive.
 
 #include "recording/RecordLists.h"
 #include "recording/VSRRecords.h"
