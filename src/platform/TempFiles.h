@@ -1,0 +1,18 @@
+#pragma once
+// Temporary files: the system's temporary folder and unique names made in it.
+
+#include <string>
+
+namespace vsr {
+
+// The temporary folder: $TMPDIR when set, otherwise /tmp; without a trailing slash.
+std::string TempFolder();
+
+// Creates a new empty file "<folder>/<prefix>XXXXXX" whose name no other file had, and returns
+// its name; an empty string when the folder does not exist or the file cannot be created.
+std::string CreateTempFile(const std::string& prefix, const std::string& folder = TempFolder());
+
+// Removes the file if it exists; true when it is gone afterwards.
+bool DeleteTempFile(const std::string& fileName);
+
+} // namespace vsr
