@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   googletest libgtest-dev libgmock-dev
-  zlib1g-dev
+  zlib1g-dev libspeex-dev libsdl2-dev libpng-dev libjpeg62-turbo-dev libgif-dev
+  libbenchmark-dev
   qt6-base-dev
 )
 

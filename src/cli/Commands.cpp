@@ -1,5 +1,8 @@
 #include "cli/Commands.h"
 
+#include "audio/SndKitLibrary.h"
+#include "audio/SndKitSetup.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <exception>
@@ -13,11 +16,15 @@ namespace {
 constexpr const char* cUsage = "usage:\n"
                                "  vsr info FILE [--json]\n"
                                "  vsr frames FILE\n"
+                               "  vsr audio FILE -o OUT.wav [--raw]\n"
                                "  vsr demo -o OUT.vsr\n";
 
 const std::map<std::string, std::function<int(const TArguments&)>>& Commands() {
     static const std::map<std::string, std::function<int(const TArguments&)>> commands = {
-        {"info", InfoCommand}, {"frames", FramesCommand}, {"demo", DemoCommand}};
+        {"info", InfoCommand},
+        {"frames", FramesCommand},
+        {"audio", AudioCommand},
+        {"demo", DemoCommand}};
     return commands;
 }
 
@@ -56,6 +63,11 @@ int Run(int argc, char** argv) {
         return 2;
     }
     const auto command = Commands().find(argv[1]);
+    SndKitLibrary().SetFileName(SndKitBesideExecutable());
+    // Lets the sound library release what it holds once every codec of the command is gone.
+    struct TSndKitFinish {
+        ~TSndKitFinish() { FinishSndKitLibrary(); }
+    } finish;
     try {
         if (command == Commands().end())
             throw EUsage{std::string("unknown command ") + argv[1]};

@@ -14,6 +14,7 @@ int Run(int argc, char** argv);
 
 int InfoCommand(const TArguments& args);
 int FramesCommand(const TArguments& args);
+int AudioCommand(const TArguments& args);
 int DemoCommand(const TArguments& args);
 
 // Raised for a command line the tool cannot use; Run prints it with the usage.

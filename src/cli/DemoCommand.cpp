@@ -1,3 +1,4 @@
+#include "audio/SpxWriter.h"
 #include "cli/Commands.h"
 #include "recording/ScreenRecorderFileWriter.h"
 #include "shell/Format.h"
@@ -5,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 namespace vsr::cli {
 
@@ -40,6 +42,24 @@ TScreenPicture DemoPicture(std::uint32_t time, std::int32_t& squareX, std::int32
     return picture;
 }
 
+// A short rising beep at every second, silence between them.
+std::vector<std::int16_t> DemoVoice() {
+    constexpr int cRate = 8000;
+    std::vector<std::int16_t> samples(static_cast<std::size_t>(cLengthMs) * cRate / 1000);
+    const double pi = std::acos(-1.0);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const std::size_t second = i / cRate;
+        const std::size_t within = i % cRate;
+        if (within >= cRate * 3 / 10)
+            continue;
+        const double frequency = 330.0 + 40.0 * static_cast<double>(second);
+        const double t = static_cast<double>(within) / cRate;
+        samples[i] =
+            static_cast<std::int16_t>(std::lround(6000 * std::sin(2 * pi * frequency * t)));
+    }
+    return samples;
+}
+
 TRecordingContent DemoContent() {
     TRecordingContent content;
     content.Width = cWidth;
@@ -51,6 +71,7 @@ TRecordingContent DemoContent() {
         content.Cursors.push_back(
             {time, static_cast<std::uint16_t>(x + 30), static_cast<std::uint16_t>(y + 20)});
     }
+    content.SoundTrack = TSpxWriter::Encode(DemoVoice());
     return content;
 }
 

@@ -42,6 +42,35 @@ void JsonTracks(TJsonWriter& json, const TRecordingSummary& s) {
     json.EndObject();
 }
 
+void JsonPairs(TJsonWriter& json, const auto& items, auto first, auto second) {
+    json.BeginArray();
+    for (const auto& item : items)
+        json.BeginArray()
+            .Value(std::int64_t{item.*first})
+            .Value(std::int64_t{item.*second})
+            .EndArray();
+    json.EndArray();
+}
+
+void JsonAudio(TJsonWriter& json, const TAudioSummary& a) {
+    json.BeginObject();
+    if (!a.Error.empty()) {
+        json.Key("error").Value(a.Error).EndObject();
+        return;
+    }
+    json.Key("magic").Value(a.Magic).Key("channels").Value(std::int64_t{a.Channels});
+    json.Key("rate").Value(std::int64_t{a.Rate}).Key("quality").Value(std::int64_t{a.Quality});
+    json.Key("complexity").Value(std::int64_t{a.Complexity});
+    json.Key("encoded_frame_bytes").Value(a.CompBlock / 10);
+    json.Key("comp_block").Value(a.CompBlock).Key("pcm_block").Value(a.PcmBlock);
+    json.Key("total_silence").Value(a.TotalSilence).Key("size").Value(a.Size);
+    json.Key("duration").Value(a.Duration).Key("silences");
+    JsonPairs(json, a.Silences, &TSpxSilence::Start, &TSpxSilence::Length);
+    json.Key("intervals");
+    JsonPairs(json, a.Intervals, &TSoundInterval::From, &TSoundInterval::To);
+    json.EndObject();
+}
+
 std::string Json(const TRecordingSummary& s) {
     const TVSRHeader& h = s.Header;
     TJsonWriter json;
@@ -65,6 +94,8 @@ std::string Json(const TRecordingSummary& s) {
         JsonOverlay(json, *s.Overlay);
     else
         json.Null();
+    json.Key("audio");
+    JsonAudio(json, s.Audio);
     json.EndObject();
     return json.Text();
 }
@@ -82,6 +113,10 @@ std::string Text(const TRecordingSummary& s) {
     text += Format("Cursor track:   %d positions (at %d)\n", s.CursorCount, h.CursorTrackOffset);
     text += Format("Sound track:    %d to %d (%d bytes)\n", s.SoundTrack.Offset, s.SoundTrack.End,
                    s.SoundTrack.End - s.SoundTrack.Offset);
+    text += s.Audio.Error.empty()
+                ? Format("Voice track:    %d bytes decoded (%d s), quality %d, %d silences\n",
+                         s.Audio.Size, s.Audio.Duration, s.Audio.Quality, s.Audio.Silences.size())
+                : Format("Voice track:    %s\n", s.Audio.Error);
     if (!s.Overlay)
         return text + "Overlay:        none\n";
     const TOverlayHeader& o = s.Overlay->Block.Header;

@@ -63,18 +63,19 @@ TEST_F(VsrTool, InfoJsonDescribesTheWholeLayout) {
              << ", \"start_date_time\": 45000.5, \"stop_date_time\": " << std::string(stop, stopEnd)
              << ", ";
     std::ostringstream rest;
-    rest << "\"start_tick\": 1000, \"stop_tick\": 3000, \"duration_ms\": 2000, \"audio_offset\": "
-         << layout.AudioOffset << ", \"key_frame_index_offset\": " << layout.KeyFrameIndexOffset
-         << ", \"cursor_track_offset\": " << layout.CursorTrackOffset
-         << ", \"key_frames\": [{\"offset\": 72, \"size\": " << layout.KeyFrames[0].Size
-         << ", \"time\": 0}, {\"offset\": " << layout.KeyFrames[1].Offset
-         << ", \"size\": " << layout.KeyFrames[1].Size << ", \"time\": 1500}]"
-         << ", \"cursors\": {\"count\": 2, \"first\": [0, 12, 34]}, \"sound_track\": {\"offset\": "
-         << layout.AudioOffset << ", \"end\": " << layout.OverlayOffset << ", \"bytes\": 24}"
-         << ", \"overlay\": {\"offset\": " << layout.OverlayOffset
-         << ", \"header_picture_type\": 1, \"trailer_picture_type\": 1, \"trailer_is_header\": true"
-         << ", \"header_delay\": 5, \"trailer_delay\": 3, \"link\": "
-            "\"http://example.com/a?b=\\\"c\\\"\"}}\n";
+    rest
+        << "\"start_tick\": 1000, \"stop_tick\": 3000, \"duration_ms\": 2000, \"audio_offset\": "
+        << layout.AudioOffset << ", \"key_frame_index_offset\": " << layout.KeyFrameIndexOffset
+        << ", \"cursor_track_offset\": " << layout.CursorTrackOffset
+        << ", \"key_frames\": [{\"offset\": 72, \"size\": " << layout.KeyFrames[0].Size
+        << ", \"time\": 0}, {\"offset\": " << layout.KeyFrames[1].Offset
+        << ", \"size\": " << layout.KeyFrames[1].Size << ", \"time\": 1500}]"
+        << ", \"cursors\": {\"count\": 2, \"first\": [0, 12, 34]}, \"sound_track\": {\"offset\": "
+        << layout.AudioOffset << ", \"end\": " << layout.OverlayOffset << ", \"bytes\": 24}"
+        << ", \"overlay\": {\"offset\": " << layout.OverlayOffset
+        << ", \"header_picture_type\": 1, \"trailer_picture_type\": 1, \"trailer_is_header\": true"
+        << ", \"header_delay\": 5, \"trailer_delay\": 3, \"link\": "
+           "\"http://example.com/a?b=\\\"c\\\"\"}, \"audio\": {\"error\": \"Invalid SPX file\"}}\n";
     EXPECT_EQ(result.Out, expected.str() + rest.str());
 }
 
@@ -82,10 +83,12 @@ TEST_F(VsrTool, InfoWithoutOverlayAndTheReadableSummary) {
     const TRecordingLayout layout = Write("plain.vsr", std::nullopt);
     const auto json = RunProcess(VSR_TOOL_PATH, {"info", "--json", FDir.File("plain.vsr")});
     ASSERT_EQ(json.ExitCode, 0) << json.Err;
-    EXPECT_NE(json.Out.find("\"sound_track\": {\"offset\": " + std::to_string(layout.AudioOffset) +
-                            ", \"end\": " + std::to_string(layout.Size) +
-                            ", \"bytes\": 24}, \"overlay\": null}"),
-              std::string::npos)
+    EXPECT_NE(
+        json.Out.find(
+            "\"sound_track\": {\"offset\": " + std::to_string(layout.AudioOffset) +
+            ", \"end\": " + std::to_string(layout.Size) +
+            ", \"bytes\": 24}, \"overlay\": null, \"audio\": {\"error\": \"Invalid SPX file\"}}"),
+        std::string::npos)
         << json.Out;
 
     const auto text = RunProcess(VSR_TOOL_PATH, {"info", FDir.File("plain.vsr")});

@@ -1,0 +1,22 @@
+#include "cli/SoundTrackFile.h"
+
+#include "recording/ScreenRecorderPlaybackFile.h"
+#include "recording/SoundTrackRange.h"
+#include "shell/Messages.h"
+
+namespace vsr::cli {
+
+TSoundTrackFile::TSoundTrackFile(const std::string& recording) : FFile(CreateTempFile("spx")) {
+    if (FFile.FileName().empty())
+        throw Exception("Cannot create a temporary file in " + TempFolder());
+    TScreenRecorderPlaybackFile reader(recording);
+    TStream& stream = reader.GetStream();
+    const TSoundTrackRange range = LocateSoundTrack(stream, reader.Header().AudioOffset);
+    if (range.Offset < 0 || range.Offset > range.End)
+        throw Exception(std::string(sInvalidSRFile));
+    TFileStream copy(FFile.FileName(), TFileMode::Create);
+    stream.SetPosition(range.Offset);
+    copy.CopyFrom(stream, range.End - range.Offset);
+}
+
+} // namespace vsr::cli

@@ -1,0 +1,138 @@
+#pragma once
+// Helpers of the sound output tests: choosing SDL's audio driver for one test, recording the
+// notifications a wave device posts, and pumping the test thread's messages until a
+// condition holds.
+
+#include "platform/MessageQueue.h"
+#include "platform/WaveDevice.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace vsr::test {
+
+// Sets an environment variable for the lifetime of the object, then restores it.
+class TEnvScope {
+public:
+    TEnvScope(std::string name, const std::string& value) : FName(std::move(name)) {
+        if (const char* old = std::getenv(FName.c_str()))
+            FOld = old;
+        setenv(FName.c_str(), value.c_str(), 1);
+    }
+    ~TEnvScope() {
+        if (FOld)
+            setenv(FName.c_str(), FOld->c_str(), 1);
+        else
+            unsetenv(FName.c_str());
+    }
+    TEnvScope(const TEnvScope&) = delete;
+    TEnvScope& operator=(const TEnvScope&) = delete;
+
+private:
+    std::string FName;
+    std::optional<std::string> FOld;
+};
+
+// SDL's silent real-time driver, also when the tests run outside ctest.
+inline std::unique_ptr<TEnvScope> DummySdlAudio() {
+    return std::make_unique<TEnvScope>("SDL_AUDIODRIVER", "dummy");
+}
+
+// Processes the test thread's messages until done() holds or limit passes; returns done().
+inline bool PumpUntil(const std::function<bool()>& done,
+                      std::chrono::milliseconds limit = std::chrono::milliseconds(5000)) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= end)
+            return false;
+        MessageQueue().ProcessMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+inline void PumpFor(std::chrono::milliseconds duration) {
+    PumpUntil([] { return false; }, duration);
+}
+
+// A message target on the test thread that records what it receives.
+class TNotificationLog {
+public:
+    TNotificationLog()
+        : FTarget(
+              MessageQueue().CreateTarget([this](const TMessage& m) { FMessages.push_back(m); })) {}
+
+    TMessageTarget& Target() { return *FTarget; }
+    std::vector<int> DoneIndexes() const {
+        std::vector<int> indexes;
+        for (const TMessage& m : FMessages) {
+            if (m.Msg == cWomDone)
+                indexes.push_back(static_cast<int>(m.LParam));
+        }
+        return indexes;
+    }
+    std::size_t Count(std::uint32_t msg) const {
+        std::size_t n = 0;
+        for (const TMessage& m : FMessages)
+            n += m.Msg == msg ? 1 : 0;
+        return n;
+    }
+    const std::vector<TMessage>& Messages() const { return FMessages; }
+
+private:
+    std::vector<TMessage> FMessages;
+    std::unique_ptr<TMessageTarget> FTarget;
+};
+
+// The player's format: 8000 Hz, 16-bit mono (16 bytes per millisecond).
+inline TWaveFormat PcmFormat(std::uint32_t rate = 8000, std::uint16_t channels = 1,
+                             std::uint16_t bits = 16) {
+    TWaveFormat format;
+    format.Channels = channels;
+    format.SamplesPerSec = rate;
+    format.BitsPerSample = bits;
+    format.BlockAlign = static_cast<std::uint16_t>(bits / 8 * channels);
+    format.AvgBytesPerSec = format.BlockAlign * rate;
+    return format;
+}
+
+// Bytes that differ from their neighbours and from silence, so that a lost, repeated or
+// shifted byte shows.
+inline std::vector<std::byte> PatternBytes(std::size_t count, unsigned seed = 1) {
+    std::vector<std::byte> bytes(count);
+    std::uint32_t state = seed * 2654435761u + 12345u;
+    for (auto& b : bytes) {
+        state = state * 1103515245u + 12345u;
+        b = std::byte{static_cast<std::uint8_t>((state >> 16) | 1u)};
+    }
+    return bytes;
+}
+
+// The bytes of a captured output after the silence the device played before the first data
+// (the data of PatternBytes never holds a zero byte).
+inline std::vector<std::byte> AfterLeadingSilence(const std::vector<char>& captured) {
+    auto first = std::find_if(captured.begin(), captured.end(), [](char c) { return c != 0; });
+    std::vector<std::byte> bytes;
+    for (; first != captured.end(); ++first)
+        bytes.push_back(static_cast<std::byte>(*first));
+    return bytes;
+}
+
+// The first index at which captured differs from data; data.size() when it begins with data.
+inline std::size_t FirstDifference(const std::vector<std::byte>& data,
+                                   const std::vector<std::byte>& captured) {
+    std::size_t i = 0;
+    while (i < data.size() && i < captured.size() && data[i] == captured[i])
+        ++i;
+    return i;
+}
+
+} // namespace vsr::test
