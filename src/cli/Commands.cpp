@@ -17,6 +17,7 @@ constexpr const char* cUsage = "usage:\n"
                                "  vsr info FILE [--json]\n"
                                "  vsr frames FILE\n"
                                "  vsr audio FILE -o OUT.wav [--raw]\n"
+                               "  vsr snapshot FILE --at MS -o OUT.png [--cursor]\n"
                                "  vsr demo -o OUT.vsr\n";
 
 const std::map<std::string, std::function<int(const TArguments&)>>& Commands() {
@@ -24,6 +25,7 @@ const std::map<std::string, std::function<int(const TArguments&)>>& Commands() {
         {"info", InfoCommand},
         {"frames", FramesCommand},
         {"audio", AudioCommand},
+        {"snapshot", SnapshotCommand},
         {"demo", DemoCommand}};
     return commands;
 }

@@ -1,0 +1,37 @@
+#pragma once
+// The picture the player holds at a play time, composed without playing: from the last key
+// frame not later than the time, every frame record up to the time in file order, each tile
+// decoded and copied as the playback loop does.
+
+#include "recording/CustomScreenRecorderPlaybackFile.h"
+#include "recording/RecordLists.h"
+#include "render/Bitmap32.h"
+#include "render/Geometry.h"
+
+#include <cstdint>
+#include <optional>
+
+namespace vsr {
+
+struct TComposeCount {
+    std::int64_t Records = 0; // frame records read up to the time
+    std::int64_t Drawn = 0;   // of them, tiles that could be decoded and were copied
+};
+
+// Positions reader at the last key frame whose time (the first one's counting as 0) is not
+// above time and copies every record whose Time is not above it into bitmap, stopping at the
+// first later record (times do not decrease within a recording). bitmap keeps what it held
+// where no tile falls.
+TComposeCount ComposeAt(TCustomScreenRecorderPlaybackFile& reader, std::uint32_t time,
+                        TBitmap32& bitmap);
+
+// The next recorded cursor position after time: the first entry, in track order, whose Time
+// is greater. None when no entry is later.
+std::optional<TPoint> NextCursorPos(const TCursorList& cursors, std::uint32_t time);
+
+// Where the player draws the cursor at play time time: the next recorded position after it;
+// past the track's last time, the position stays where the track left it (the first entry
+// carrying the greatest time); (0, 0), where the player starts, when no entry lies after 0.
+TPoint CursorPosAt(const TCursorList& cursors, std::uint32_t time);
+
+} // namespace vsr

@@ -1,0 +1,161 @@
+#include "render/TileDecoder.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <utility>
+
+namespace vsr {
+
+namespace {
+
+constexpr std::size_t cHeaderBytes = sizeof(TBitmapInfoHeader);
+
+std::uint32_t Load16(const std::byte* source) {
+    std::uint16_t value = 0;
+    std::memcpy(&value, source, sizeof value);
+    return value;
+}
+
+std::uint32_t Load32(const std::byte* source) {
+    std::uint32_t value = 0;
+    std::memcpy(&value, source, sizeof value);
+    return value;
+}
+
+// A 5-bit channel widened to 8 bits as a screen does: the top bits repeated below.
+constexpr std::uint32_t Expand5(std::uint32_t value) {
+    return (value << 3) | (value >> 2);
+}
+
+void DecodeRow16(const std::byte* source, TPixel32* target, std::int32_t width) {
+    for (std::int32_t x = 0; x < width; ++x) {
+        const std::uint32_t value = Load16(source + 2 * x);
+        target[x] = OpaqueAlpha | Expand5((value >> 10) & 0x1F) << 16 |
+                    Expand5((value >> 5) & 0x1F) << 8 | Expand5(value & 0x1F);
+    }
+}
+
+void DecodeRow24(const std::byte* source, TPixel32* target, std::int32_t width) {
+    const auto byteAt = [source](std::int32_t i) {
+        return std::to_integer<std::uint32_t>(source[i]);
+    };
+    for (std::int32_t x = 0; x < width; ++x)
+        target[x] = OpaqueAlpha | byteAt(3 * x + 2) << 16 | byteAt(3 * x + 1) << 8 | byteAt(3 * x);
+}
+
+void DecodeRow32(const std::byte* source, TPixel32* target, std::int32_t width) {
+    for (std::int32_t x = 0; x < width; ++x)
+        target[x] = OpaqueAlpha | Load32(source + 4 * x);
+}
+
+std::int64_t RowBytes(const TBitmapInfoHeader& info) {
+    return DibRowBytes(info.biWidth, static_cast<TTileBitDepth>(info.biBitCount));
+}
+
+// The pixel rows need this many bytes of biSizeImage.
+std::int64_t ImageBytes(const TBitmapInfoHeader& info) {
+    return RowBytes(info) * info.biHeight;
+}
+
+bool HeaderAcceptable(const TBitmapInfoHeader& info) {
+    const bool depthKnown = info.biBitCount == 16 || info.biBitCount == 24 || info.biBitCount == 32;
+    return info.biSize == cHeaderBytes && info.biCompression == 0 && depthKnown &&
+           info.biWidth > 0 && info.biWidth <= MaxTileSide && info.biHeight > 0 &&
+           info.biHeight <= MaxTileSide && ImageBytes(info) <= std::int64_t{info.biSizeImage};
+}
+
+std::optional<TBitmapInfoHeader> ReadHeader(std::span<const std::byte> bytes) {
+    if (bytes.size() < cHeaderBytes)
+        return std::nullopt;
+    TBitmapInfoHeader info{};
+    std::memcpy(&info, bytes.data(), cHeaderBytes);
+    if (!HeaderAcceptable(info))
+        return std::nullopt;
+    return info;
+}
+
+// pixels holds at least ImageBytes(info) bytes.
+void DecodePixels(const TBitmapInfoHeader& info, const std::byte* pixels, TTileImage& tile) {
+    tile.Width = info.biWidth;
+    tile.Height = info.biHeight;
+    tile.Pixels.resize(static_cast<std::size_t>(info.biWidth) *
+                       static_cast<std::size_t>(info.biHeight));
+    const std::int64_t rowBytes = RowBytes(info);
+    auto decodeRow = info.biBitCount == 16   ? DecodeRow16
+                     : info.biBitCount == 24 ? DecodeRow24
+                                             : DecodeRow32;
+    for (std::int32_t y = 0; y < info.biHeight; ++y) {
+        // Stored bottom-up: the first stored row is the picture's last.
+        const std::byte* source = pixels + (info.biHeight - 1 - y) * rowBytes;
+        decodeRow(source, tile.Pixels.data() + static_cast<std::size_t>(y) * info.biWidth,
+                  info.biWidth);
+    }
+}
+
+void Clear(TTileImage& tile) {
+    tile.Width = 0;
+    tile.Height = 0;
+    tile.Pixels.clear();
+}
+
+// The header and biSizeImage pixel bytes from the stream's position into buffer; nothing is
+// allocated for pixel data the stream does not hold.
+bool ReadPayload(TStream& payload, std::vector<std::byte>& buffer) {
+    std::array<std::byte, cHeaderBytes> head{};
+    if (payload.Read(head) != head.size())
+        return false;
+    const std::optional<TBitmapInfoHeader> info = ReadHeader(head);
+    if (!info || payload.Size() - payload.Position() < std::int64_t{info->biSizeImage})
+        return false;
+    buffer.resize(cHeaderBytes + info->biSizeImage);
+    std::copy(head.begin(), head.end(), buffer.begin());
+    const std::span<std::byte> pixels = std::span(buffer).subspan(cHeaderBytes);
+    return payload.Read(pixels) == pixels.size();
+}
+
+} // namespace
+
+std::optional<TBitmapInfoHeader> ValidTileHeader(std::span<const std::byte> payload) {
+    return ReadHeader(payload);
+}
+
+bool DecodeTile(std::span<const std::byte> payload, TTileImage& tile) {
+    const std::optional<TBitmapInfoHeader> info = ReadHeader(payload);
+    if (!info || payload.size() - cHeaderBytes < info->biSizeImage) {
+        Clear(tile);
+        return false;
+    }
+    DecodePixels(*info, payload.data() + cHeaderBytes, tile);
+    return true;
+}
+
+const TTileImage* TTileDecoder::TileToBitmap(TStream& payload) {
+    if (!ReadPayload(payload, FBuffer) || !DecodeTile(FBuffer, FTile)) {
+        Clear(FTile);
+        return nullptr;
+    }
+    return &FTile;
+}
+
+const TTileImage* TTileDecoder::TileToBitmap(TMemoryStream& payload) {
+    const std::int64_t position = std::clamp<std::int64_t>(payload.Position(), 0, payload.Size());
+    const std::span<const std::byte> rest =
+        std::as_const(payload).Memory().subspan(static_cast<std::size_t>(position));
+    if (!DecodeTile(rest, FTile))
+        return nullptr;
+    // Leave the stream where reading header and pixels would have left it.
+    payload.Seek(static_cast<std::int64_t>(cHeaderBytes + ValidTileHeader(rest)->biSizeImage),
+                 TSeekOrigin::Current);
+    return &FTile;
+}
+
+std::optional<TTileImage> TileToBitmap(TStream& payload) {
+    std::vector<std::byte> buffer;
+    TTileImage tile;
+    if (!ReadPayload(payload, buffer) || !DecodeTile(buffer, tile))
+        return std::nullopt;
+    return tile;
+}
+
+} // namespace vsr

@@ -1,0 +1,50 @@
+#pragma once
+// Tile decoding: a frame payload (a 40-byte BITMAPINFOHEADER, then biSizeImage bytes of
+// bottom-up pixel rows padded to 4 bytes, 16-bit 5-5-5, 24-bit BGR or 32-bit BGRX) turned
+// into a TTileImage, converted once into the 32-bit pixels that are copied with BlitTile.
+//
+// A payload that cannot be decoded gives no tile and never an error: a header or pixel
+// data cut short, a header size other than 40, compression other than uncompressed RGB, a
+// bit count other than 16, 24 or 32, a width or height not in 1..MaxTileSide, or a
+// biSizeImage smaller than the rows need. Nothing past the payload is ever read.
+
+#include "platform/Stream.h"
+#include "recording/TileDib.h"
+#include "render/TileImage.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace vsr {
+
+inline constexpr std::int32_t MaxTileSide = 32768;
+
+// The header as the decoder accepts it, or none.
+std::optional<TBitmapInfoHeader> ValidTileHeader(std::span<const std::byte> payload);
+
+// Decodes the payload's bytes into tile (its memory reused); false, and tile emptied, when
+// the payload cannot be decoded. Bytes after the header's biSizeImage are ignored.
+bool DecodeTile(std::span<const std::byte> payload, TTileImage& tile);
+
+// Reuses its tile image and, for streams other than memory streams, its read buffer: one
+// decoder serves a whole run of tiles.
+class TTileDecoder {
+public:
+    // Reads from the stream's position: the header, then exactly biSizeImage bytes. The tile
+    // stays valid until the next call; nullptr when the payload cannot be decoded.
+    const TTileImage* TileToBitmap(TStream& payload);
+    // The same without copying: decodes straight from the stream's memory.
+    const TTileImage* TileToBitmap(TMemoryStream& payload);
+
+private:
+    TTileImage FTile;
+    std::vector<std::byte> FBuffer;
+};
+
+// One-off decoding of a payload from the stream's position.
+std::optional<TTileImage> TileToBitmap(TStream& payload);
+
+} // namespace vsr
