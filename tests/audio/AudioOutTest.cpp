@@ -11,7 +11,6 @@
 #include <deque>
 #include <fstream>
 #include <iterator>
-#include <limits>
 
 namespace vsr {
 namespace {
@@ -48,12 +47,11 @@ public:
         FState->Queued.push_back(index);
         return TWaveResult::Success();
     }
-    void Pause() override { Record("pause"); }
-    void Restart() override { Record("restart"); }
+    void Pause() override { FState->Calls.push_back("pause"); }
+    void Restart() override { FState->Calls.push_back("restart"); }
     void Reset() override {
         FState->Calls.push_back("reset");
-        while (!FState->Queued.empty())
-            Complete(1);
+        Complete(static_cast<int>(FState->Queued.size()));
     }
     void Close() override {
         FState->Calls.push_back("close");
@@ -71,11 +69,6 @@ public:
     }
 
 private:
-    void Record(const char* call) {
-        std::lock_guard lock(FPauseLock); // Paused may come from another thread
-        FState->Calls.push_back(call);
-    }
-    std::mutex FPauseLock;
     std::shared_ptr<TState> FState;
 };
 
@@ -89,8 +82,7 @@ struct TSource {
     bool Fill(std::span<std::byte> buffer, std::int32_t& size) {
         ++Calls;
         const std::size_t count = std::min(buffer.size(), Data.size() - Position);
-        if (count > 0)
-            std::memcpy(buffer.data(), Data.data() + Position, count);
+        std::memcpy(buffer.data(), Data.data() + Position, count);
         Position += count;
         size = static_cast<std::int32_t>(count);
         Delivered += count > 0 ? 1 : 0;
@@ -98,10 +90,45 @@ struct TSource {
     }
 };
 
-// Small buffers at 8000 Hz, 16-bit mono: 512 bytes are 32 ms.
-void SetUpSmall(TAudioOut& out) {
+// Small buffers at 8000 Hz, 16-bit mono (512 bytes are 32 ms), fed from source.
+void Feed(TAudioOut& out, TSource& source, int& stops) {
     out.SetFrameRate(8000);
     out.SetBufferSize(512);
+    out.OnFillBuffer = [&source](std::span<std::byte> b, std::int32_t& s) {
+        return source.Fill(b, s);
+    };
+    out.OnStop = [&stops, &out](TAudioIO& sender) {
+        EXPECT_EQ(&sender, &out);
+        ++stops;
+    };
+}
+
+TEST(AudioOutProperties, FollowTheirRules) {
+    TAudioOut out;
+    EXPECT_EQ(out.BufferSize(), 8192);
+    out.SetBufferSize(100);
+    EXPECT_EQ(out.BufferSize(), 512);
+    out.SetBufferSize(3201); // 16-bit mono: 2-byte blocks
+    EXPECT_EQ(out.BufferSize(), 3200);
+    out.SetStereo(true); // 4-byte blocks; the assigned size is kept
+    out.SetBufferSize(3202);
+    EXPECT_EQ(out.BufferSize(), 3200);
+    out.SetBufferSize(3207);
+    EXPECT_EQ(out.BufferSize(), 3204);
+    EXPECT_EQ(out.WaveFormat().BlockAlign, 4);
+    out.SetStereo(false);
+    out.SetQuantization(8);
+    EXPECT_EQ(out.BufferSize(), 3207);
+    EXPECT_EQ(out.WaveFormat().AvgBytesPerSec, 22050u);
+
+    for (const auto& [assigned, kept] : {std::pair{1, 2}, {20, 16}}) {
+        out.SetNumBuffers(assigned);
+        EXPECT_EQ(out.NumBuffers(), kept) << assigned;
+    }
+    for (const auto& [assigned, kept] : {std::pair{4, 8}, {12, 16}, {8, 8}}) {
+        out.SetQuantization(static_cast<std::uint16_t>(assigned));
+        EXPECT_EQ(out.Quantization(), kept) << assigned;
+    }
 }
 
 class AudioOutFake : public testing::Test {
@@ -110,19 +137,12 @@ protected:
         auto device = std::make_unique<TFakeWaveDevice>(FState);
         FDevice = device.get();
         FOut = std::make_unique<TAudioOut>(std::move(device));
-        SetUpSmall(*FOut);
-        FOut->OnFillBuffer = [this](std::span<std::byte> b, std::int32_t& s) {
-            return FSource.Fill(b, s);
-        };
-        FOut->OnStop = [this](TAudioIO& sender) {
-            EXPECT_EQ(&sender, FOut.get());
-            ++FStops;
-        };
+        Feed(*FOut, FSource, FStops);
     }
     std::vector<std::string> Writes() const {
         std::vector<std::string> writes;
         std::copy_if(FState->Calls.begin(), FState->Calls.end(), std::back_inserter(writes),
-                     [](const std::string& c) { return c.rfind("write", 0) == 0; });
+                     [](const std::string& c) { return c.starts_with("write"); });
         return writes;
     }
     void CompleteAndPump(int count) {
@@ -132,70 +152,99 @@ protected:
 
     std::shared_ptr<TFakeWaveDevice::TState> FState = std::make_shared<TFakeWaveDevice::TState>();
     TFakeWaveDevice* FDevice = nullptr;
-    TSource FSource;
+    TSource FSource{test::PatternBytes(8 * 512)};
     int FStops = 0;
     std::unique_ptr<TAudioOut> FOut;
 };
 
-TEST(AudioOutProperties, StartWithTheirInitialValues) {
-    TAudioOut out;
-    EXPECT_EQ(out.BufferSize(), 8192);
-    EXPECT_EQ(out.NumBuffers(), 4);
-    EXPECT_EQ(out.FrameRate(), 22050);
-    EXPECT_FALSE(out.Stereo());
-    EXPECT_EQ(out.Quantization(), 16);
-    EXPECT_EQ(out.WaveDevice(), cWaveMapper);
-    EXPECT_FALSE(out.Paused());
-    EXPECT_FALSE(out.Active());
-    EXPECT_EQ(out.QueuedBuffers(), 0);
+TEST_F(AudioOutFake, StartFailsWhenTheFirstFillDeliversNothing) {
+    FSource.Data.clear();
+    EXPECT_FALSE(FOut->Start());
+    EXPECT_EQ(FOut->LastError(), "There must be at least one filled buffer");
+    EXPECT_FALSE(FOut->DeviceOpen());
+    EXPECT_EQ(FState->Calls, (std::vector<std::string>{"open 8000", "close"}));
+    EXPECT_EQ(FSource.Calls, 1);
+    MessageQueue().ProcessMessages();
+    EXPECT_EQ(FStops, 0);
 }
 
-TEST(AudioOutProperties, BufferSizeHasAMinimumAndFollowsTheBlockAlignment) {
-    TAudioOut out;
-    out.SetBufferSize(100);
-    EXPECT_EQ(out.BufferSize(), 512);
-    out.SetBufferSize(3201); // 16-bit mono: 2-byte blocks
-    EXPECT_EQ(out.BufferSize(), 3200);
-    out.SetStereo(true); // 4-byte blocks; the assigned size is kept
-    EXPECT_EQ(out.BufferSize(), 3200);
-    out.SetBufferSize(3202);
-    EXPECT_EQ(out.BufferSize(), 3200);
-    out.SetBufferSize(3207);
-    EXPECT_EQ(out.BufferSize(), 3204);
-    out.SetStereo(false);
-    out.SetQuantization(8);
-    EXPECT_EQ(out.BufferSize(), 3207);
+TEST_F(AudioOutFake, ASecondStartWhileOpenFails) {
+    ASSERT_TRUE(FOut->Start());
+    EXPECT_FALSE(FOut->Start());
+    EXPECT_EQ(FOut->LastError(), "Wave output device is already open");
+    EXPECT_TRUE(FOut->DeviceOpen());
+    EXPECT_EQ(Writes().size(), 4u); // the first start's buffers only
 }
 
-TEST(AudioOutProperties, ClampNumBuffersAndQuantization) {
-    TAudioOut out;
-    out.SetNumBuffers(1);
-    EXPECT_EQ(out.NumBuffers(), 2);
-    out.SetNumBuffers(20);
-    EXPECT_EQ(out.NumBuffers(), 16);
-    out.SetQuantization(4);
-    EXPECT_EQ(out.Quantization(), 8);
-    out.SetQuantization(12);
-    EXPECT_EQ(out.Quantization(), 16);
-    out.SetQuantization(8);
-    EXPECT_EQ(out.Quantization(), 8);
+TEST_F(AudioOutFake, TwoAndAHalfBuffersPlayAsThreeThenStopOnce) {
+    FSource.Data = test::PatternBytes(2 * 512 + 256);
+    ASSERT_TRUE(FOut->Start());
+    EXPECT_EQ(Writes(), (std::vector<std::string>{"write 0 512", "write 1 512", "write 2 256"}));
+    EXPECT_EQ(FOut->QueuedBuffers(), 3);
+    CompleteAndPump(2);
+    EXPECT_EQ(FOut->QueuedBuffers(), 1);
+    EXPECT_TRUE(FOut->Active());
+    EXPECT_EQ(FStops, 0);
+    CompleteAndPump(1);
+    EXPECT_EQ(FStops, 1);
+    EXPECT_FALSE(FOut->Active());
+    EXPECT_FALSE(FOut->DeviceOpen());
+    EXPECT_EQ(FOut->ProcessedBuffers(), 3);
+    EXPECT_EQ(FState->Calls.back(), "close");
+    EXPECT_EQ(Writes().size(), 3u);
+    std::vector<std::byte> played;
+    for (const auto& w : FState->Written)
+        played.insert(played.end(), w.begin(), w.end());
+    EXPECT_EQ(played, FSource.Data);
+    MessageQueue().ProcessMessages();
+    EXPECT_EQ(FStops, 1);
 }
 
-TEST(AudioOutProperties, DeriveTheWaveFormat) {
-    TAudioOut out;
-    out.SetFrameRate(8000);
-    out.SetStereo(true);
-    const TWaveFormat& f = out.WaveFormat();
-    EXPECT_EQ(f.FormatTag, 1);
-    EXPECT_EQ(f.Channels, 2);
-    EXPECT_EQ(f.SamplesPerSec, 8000u);
-    EXPECT_EQ(f.BlockAlign, 4);
-    EXPECT_EQ(f.AvgBytesPerSec, 32000u);
-    EXPECT_EQ(f.BitsPerSample, 16);
-    out.SetQuantization(8);
-    out.SetStereo(false);
-    EXPECT_EQ(out.WaveFormat().BlockAlign, 1);
-    EXPECT_EQ(out.WaveFormat().AvgBytesPerSec, 8000u);
+TEST_F(AudioOutFake, PausedBeforeStartPausesTheDeviceBeforeTheFirstWrite) {
+    FOut->SetPaused(true);
+    EXPECT_TRUE(FState->Calls.empty()) << "not applied while closed";
+    ASSERT_TRUE(FOut->Start());
+    ASSERT_GE(FState->Calls.size(), 3u);
+    EXPECT_EQ(FState->Calls[1], "pause");
+    EXPECT_EQ(FState->Calls[2], "write 0 512");
+    FOut->SetPaused(false);
+    EXPECT_EQ(FState->Calls.back(), "restart");
+}
+
+TEST_F(AudioOutFake, StopDropsPendingNotificationsFiresNoStopAndCanStartAgain) {
+    ASSERT_TRUE(FOut->Start());
+    FOut->SetPaused(true);
+    FDevice->Complete(2); // posted, not yet handled
+    FOut->Stop();
+    EXPECT_FALSE(FOut->Active());
+    EXPECT_FALSE(FOut->Paused());
+    EXPECT_FALSE(FOut->DeviceOpen());
+    MessageQueue().ProcessMessages();
+    EXPECT_EQ(FSource.Calls, 4);
+    EXPECT_EQ(FOut->ProcessedBuffers(), 0);
+    EXPECT_EQ(FStops, 0);
+    const std::vector<std::string> tail(FState->Calls.end() - 2, FState->Calls.end());
+    EXPECT_EQ(tail, (std::vector<std::string>{"reset", "close"}));
+
+    FSource.Position = 0;
+    ASSERT_TRUE(FOut->Start());
+    EXPECT_EQ(FOut->FilledBuffers(), 4) << "counters restart";
+    EXPECT_EQ(Writes().back(), "write 3 512");
+}
+
+TEST_F(AudioOutFake, StopGracefullyPlaysOutWithoutAskingForMore) {
+    FSource.Data = test::PatternBytes(20 * 512);
+    ASSERT_TRUE(FOut->Start());
+    CompleteAndPump(1); // refilled
+    EXPECT_EQ(FSource.Calls, 5);
+    FOut->StopGracefully();
+    CompleteAndPump(3);
+    EXPECT_EQ(FStops, 0);
+    CompleteAndPump(1);
+    EXPECT_EQ(FStops, 1);
+    EXPECT_EQ(FSource.Calls, 5);
+    EXPECT_EQ(Writes().size(), 5u);
+    EXPECT_FALSE(FOut->DeviceOpen());
 }
 
 TEST_F(AudioOutFake, AFormatChangeNeverLetsAFillRunPastItsBuffer) {
@@ -211,122 +260,29 @@ TEST_F(AudioOutFake, AFormatChangeNeverLetsAFillRunPastItsBuffer) {
     ASSERT_TRUE(FOut->Start());
     EXPECT_EQ(offered, 3201u);
     EXPECT_EQ(Writes().front(), "write 0 3201");
-    FOut->Stop();
 }
 
-TEST_F(AudioOutFake, StartFailsWhenTheFirstFillDeliversNothing) {
-    EXPECT_FALSE(FOut->Start());
-    EXPECT_EQ(FOut->LastError(), "There must be at least one filled buffer");
-    EXPECT_FALSE(FOut->DeviceOpen());
-    EXPECT_FALSE(FOut->Active());
-    EXPECT_EQ(FState->Calls, (std::vector<std::string>{"open 8000", "close"}));
-    EXPECT_EQ(FSource.Calls, 1);
-    MessageQueue().ProcessMessages();
-    EXPECT_EQ(FStops, 0);
-}
-
-TEST_F(AudioOutFake, ASecondStartWhileOpenFails) {
-    FSource.Data = test::PatternBytes(10 * 512);
+TEST_F(AudioOutFake, FormatAndBuffersAreFixedWhileOpenAndNewBuffersHaveMemory) {
     ASSERT_TRUE(FOut->Start());
-    EXPECT_FALSE(FOut->Start());
+    EXPECT_FALSE(FOut->SetBufferSize(4096));
     EXPECT_EQ(FOut->LastError(), "Wave output device is already open");
-    EXPECT_TRUE(FOut->DeviceOpen());
-    EXPECT_EQ(Writes().size(), 4u); // the first start's buffers only
-}
-
-TEST_F(AudioOutFake, TwoAndAHalfBuffersPlayAsThreeThenStopOnce) {
-    FSource.Data = test::PatternBytes(2 * 512 + 256);
-    ASSERT_TRUE(FOut->Start());
-    EXPECT_EQ(Writes(), (std::vector<std::string>{"write 0 512", "write 1 512", "write 2 256"}));
-    EXPECT_EQ(FOut->FilledBuffers(), 3);
-    EXPECT_EQ(FOut->QueuedBuffers(), 3);
-    CompleteAndPump(1);
-    EXPECT_EQ(FOut->QueuedBuffers(), 2);
-    EXPECT_TRUE(FOut->Active());
-    CompleteAndPump(1);
-    EXPECT_EQ(FStops, 0);
-    CompleteAndPump(1);
-    EXPECT_EQ(FStops, 1);
-    EXPECT_FALSE(FOut->Active());
-    EXPECT_FALSE(FOut->DeviceOpen());
-    EXPECT_EQ(FOut->ProcessedBuffers(), 3);
-    EXPECT_EQ(FOut->QueuedBuffers(), 0);
-    EXPECT_EQ(FState->Calls.back(), "close");
-    EXPECT_EQ(Writes().size(), 3u);
-    // The device's data is the source's, in order.
-    std::vector<std::byte> played;
-    for (const auto& w : FState->Written)
-        played.insert(played.end(), w.begin(), w.end());
-    EXPECT_EQ(played, FSource.Data);
-    MessageQueue().ProcessMessages();
-    EXPECT_EQ(FStops, 1);
-}
-
-TEST_F(AudioOutFake, PausedBeforeStartPausesTheDeviceBeforeTheFirstWrite) {
-    FSource.Data = test::PatternBytes(8 * 512);
-    FOut->SetPaused(true);
-    EXPECT_TRUE(FState->Calls.empty()) << "not applied while closed";
-    ASSERT_TRUE(FOut->Start());
-    ASSERT_GE(FState->Calls.size(), 3u);
-    EXPECT_EQ(FState->Calls[1], "pause");
-    EXPECT_EQ(FState->Calls[2], "write 0 512");
-    FOut->SetPaused(false);
-    EXPECT_EQ(FState->Calls.back(), "restart");
-}
-
-TEST_F(AudioOutFake, PausedFromAnotherThreadReachesTheDevice) {
-    FSource.Data = test::PatternBytes(8 * 512);
-    ASSERT_TRUE(FOut->Start());
-    std::thread([&] { FOut->SetPaused(true); }).join();
-    EXPECT_TRUE(FOut->Paused());
-    EXPECT_EQ(FState->Calls.back(), "pause");
-}
-
-TEST_F(AudioOutFake, StopDropsPendingNotificationsAndFiresNoStop) {
-    FSource.Data = test::PatternBytes(8 * 512);
-    ASSERT_TRUE(FOut->Start());
-    FOut->SetPaused(true);
-    FDevice->Complete(2); // posted, not yet handled
-    const int calls = FSource.Calls;
+    EXPECT_FALSE(FOut->SetNumBuffers(8));
+    EXPECT_FALSE(FOut->SetQuantization(8));
+    EXPECT_EQ(FOut->BufferSize(), 512);
+    EXPECT_EQ(FOut->NumBuffers(), 4);
+    EXPECT_EQ(FOut->Quantization(), 16);
     FOut->Stop();
-    EXPECT_FALSE(FOut->Active());
-    EXPECT_FALSE(FOut->Paused());
-    EXPECT_FALSE(FOut->DeviceOpen());
-    MessageQueue().ProcessMessages();
-    EXPECT_EQ(FSource.Calls, calls);
-    EXPECT_EQ(FOut->ProcessedBuffers(), 0);
-    EXPECT_EQ(FStops, 0);
-    const std::vector<std::string> tail(FState->Calls.end() - 2, FState->Calls.end());
-    EXPECT_EQ(tail, (std::vector<std::string>{"reset", "close"}));
+
+    FOut->SetNumBuffers(16); // more than were allocated at construction
+    FSource = {test::PatternBytes(20 * 512)};
+    ASSERT_TRUE(FOut->Start());
+    EXPECT_EQ(FState->Written.size(), 4u + 16);
+    EXPECT_EQ(FState->Written.back().size(), 512u);
 }
 
-TEST_F(AudioOutFake, AStoppedComponentCanStartAgain) {
-    FSource.Data = test::PatternBytes(8 * 512);
-    ASSERT_TRUE(FOut->Start());
-    FOut->Stop();
-    FSource.Position = 0;
-    ASSERT_TRUE(FOut->Start());
-    EXPECT_EQ(FOut->FilledBuffers(), 4) << "counters restart";
-    EXPECT_EQ(Writes().back(), "write 3 512");
-}
-
-TEST_F(AudioOutFake, StopGracefullyPlaysOutWithoutAskingForMore) {
-    FSource.Data = test::PatternBytes(20 * 512);
-    ASSERT_TRUE(FOut->Start());
-    CompleteAndPump(1); // refilled
-    EXPECT_EQ(FSource.Calls, 5);
-    FOut->StopGracefully();
-    CompleteAndPump(3);
-    EXPECT_EQ(FStops, 0);
-    EXPECT_EQ(FOut->QueuedBuffers(), 1);
-    CompleteAndPump(1);
-    EXPECT_EQ(FStops, 1);
-    EXPECT_EQ(FSource.Calls, 5);
-    EXPECT_EQ(Writes().size(), 5u);
-    EXPECT_FALSE(FOut->DeviceOpen());
-}
-
-TEST_F(AudioOutFake, ASourceThatFailsOnceDoesNotReorderTheBuffers) {
+// A fill that fails once, or answers a size outside the buffer, keeps the buffers in order
+// and within their memory.
+TEST_F(AudioOutFake, OddHandlerAnswersKeepOrderAndBounds) {
     FSource.Data = test::PatternBytes(3 * 512);
     int call = 0;
     FOut->OnFillBuffer = [&](std::span<std::byte> b, std::int32_t& s) {
@@ -338,13 +294,12 @@ TEST_F(AudioOutFake, ASourceThatFailsOnceDoesNotReorderTheBuffers) {
     };
     ASSERT_TRUE(FOut->Start());
     EXPECT_EQ(Writes(), (std::vector<std::string>{"write 0 512", "write 1 512", "write 2 512"}));
-    ASSERT_EQ(FState->Written.size(), 3u);
-    EXPECT_TRUE(std::equal(FState->Written[1].begin(), FState->Written[1].end(),
-                           FSource.Data.begin() + 512));
-}
+    EXPECT_EQ(FState->Written[1],
+              std::vector(FSource.Data.begin() + 512, FSource.Data.begin() + 1024));
+    FOut->Stop();
 
-TEST_F(AudioOutFake, AHandlersSizeIsKeptWithinTheBuffer) {
-    int call = 0;
+    FState->Calls.clear();
+    call = 0;
     FOut->OnFillBuffer = [&](std::span<std::byte>, std::int32_t& s) {
         ++call;
         s = call == 1 ? 100000 : call == 2 ? -5 : 0;
@@ -354,146 +309,74 @@ TEST_F(AudioOutFake, AHandlersSizeIsKeptWithinTheBuffer) {
     EXPECT_EQ(Writes(), (std::vector<std::string>{"write 0 512", "write 1 0"}));
 }
 
-TEST_F(AudioOutFake, AFailedFirstWriteFailsTheStart) {
-    FSource.Data = test::PatternBytes(8 * 512);
-    FState->FailWrite = 0;
+TEST_F(AudioOutFake, AFailedWriteLetsTheWrittenBuffersPlayOut) {
+    FState->FailWrite = 0; // the first: the start fails
     EXPECT_FALSE(FOut->Start());
     EXPECT_EQ(FOut->LastError(), "write refused");
     EXPECT_FALSE(FOut->DeviceOpen());
     EXPECT_EQ(FState->Calls.back(), "close");
-}
 
-TEST_F(AudioOutFake, AFailedLaterWriteLetsTheWrittenBuffersPlayOut) {
-    FSource.Data = test::PatternBytes(8 * 512);
-    FState->FailWrite = 2;
+    FSource.Position = 0;
+    FState->FailWrite = FState->Writes + 2; // a later one
     ASSERT_TRUE(FOut->Start());
-    EXPECT_EQ(FOut->LastError(), "write refused");
-    EXPECT_EQ(Writes().size(), 3u) << "nothing written behind the failed buffer";
     EXPECT_EQ(FOut->QueuedBuffers(), 2);
     CompleteAndPump(2);
     EXPECT_EQ(FStops, 1);
-    EXPECT_FALSE(FOut->DeviceOpen());
-}
+    EXPECT_EQ(FState->Written.size(), 2u) << "nothing written behind the failed buffer";
 
-TEST_F(AudioOutFake, AFailedRefillLetsTheQueuedBuffersPlayOut) {
-    FSource.Data = test::PatternBytes(8 * 512);
-    FState->FailWrite = 4;
+    FSource.Position = 0;
+    FState->FailWrite = FState->Writes + 4; // a refill
     ASSERT_TRUE(FOut->Start());
     CompleteAndPump(1);
     EXPECT_EQ(FOut->LastError(), "write refused");
     EXPECT_EQ(FOut->QueuedBuffers(), 3);
     CompleteAndPump(3);
-    EXPECT_EQ(FStops, 1);
-    EXPECT_EQ(FSource.Calls, 5);
+    EXPECT_EQ(FStops, 2);
 }
 
-TEST_F(AudioOutFake, FormatAndBuffersAreFixedWhileOpen) {
-    FSource.Data = test::PatternBytes(8 * 512);
-    ASSERT_TRUE(FOut->Start());
-    EXPECT_FALSE(FOut->SetBufferSize(4096));
-    EXPECT_EQ(FOut->LastError(), "Wave output device is already open");
-    EXPECT_FALSE(FOut->SetNumBuffers(8));
-    EXPECT_FALSE(FOut->SetQuantization(8));
-    EXPECT_EQ(FOut->BufferSize(), 512);
-    EXPECT_EQ(FOut->NumBuffers(), 4);
-    EXPECT_EQ(FOut->Quantization(), 16);
-    FOut->Stop();
-    EXPECT_TRUE(FOut->SetBufferSize(4096));
-    EXPECT_EQ(FOut->BufferSize(), 4096);
-}
-
-TEST_F(AudioOutFake, MoreBuffersAfterConstructionAllHaveMemory) {
-    FOut->SetNumBuffers(16);
-    FSource.Data = test::PatternBytes(20 * 512);
-    ASSERT_TRUE(FOut->Start());
-    EXPECT_EQ(Writes().size(), 16u);
-    EXPECT_EQ(FState->Written.back().size(), 512u);
-}
-
-TEST_F(AudioOutFake, OnStartFiresWhenTheDeviceReportsItOpen) {
-    int starts = 0;
-    FOut->TAudioIO::OnStart = [&](TAudioIO&) { ++starts; };
-    FSource.Data = test::PatternBytes(8 * 512);
-    ASSERT_TRUE(FOut->Start());
-    EXPECT_EQ(starts, 0);
-    MessageQueue().ProcessMessages();
-    EXPECT_EQ(starts, 1);
-}
-
-TEST_F(AudioOutFake, DestroyClosesAnOpenDeviceWithoutOnStop) {
-    FSource.Data = test::PatternBytes(8 * 512);
-    ASSERT_TRUE(FOut->Start());
-    FOut.reset();
-    EXPECT_EQ(FState->Calls.back(), "close");
-    MessageQueue().ProcessMessages();
-    EXPECT_EQ(FStops, 0);
-}
-
-// The real sound output on SDL's dummy driver (silent, real time).
-class AudioOutSdl : public testing::Test {
-protected:
-    AudioOutSdl() {
-        SetUpSmall(FOut);
-        FOut.OnFillBuffer = [this](std::span<std::byte> b, std::int32_t& s) {
-            return FSource.Fill(b, s);
-        };
-        FOut.OnStop = [this](TAudioIO&) { ++FStops; };
-    }
-    ~AudioOutSdl() override { FOut.Stop(); }
-
-    std::unique_ptr<test::TEnvScope> FDriver = test::DummySdlAudio();
-    test::TWatchdog FWatchdog{"AudioOutSdl"};
-    TSource FSource;
-    int FStops = 0;
-    TAudioOut FOut;
-};
-
-TEST_F(AudioOutSdl, PlaysASourceToItsEndAndStopsOnce) {
-    FSource.Data = test::PatternBytes(2 * 512 + 256);
-    ASSERT_TRUE(FOut.Start()) << FOut.LastError();
-    ASSERT_TRUE(PumpUntil([&] { return FStops > 0; }));
+// Plays source through a fresh component on the system's output; true once OnStop came,
+// only once, after every buffer delivered had played.
+bool PlayToTheEnd(TSource& source, int numBuffers = 4) {
+    TAudioOut out;
+    int stops = 0;
+    Feed(out, source, stops);
+    out.SetNumBuffers(numBuffers);
+    EXPECT_TRUE(out.Start()) << out.LastError();
+    const bool stopped = PumpUntil([&] { return stops == 1; });
     PumpFor(100ms);
-    EXPECT_EQ(FStops, 1);
-    EXPECT_EQ(FSource.Delivered, 3);
-    EXPECT_EQ(FOut.ProcessedBuffers(), 3);
-    EXPECT_FALSE(FOut.Active());
+    return stopped && stops == 1 && out.ProcessedBuffers() == source.Delivered;
 }
 
-TEST_F(AudioOutSdl, StopDuringPlaybackEndsEverything) {
-    FSource.Data = test::PatternBytes(100 * 512);
-    ASSERT_TRUE(FOut.Start());
-    ASSERT_TRUE(PumpUntil([&] { return FOut.ProcessedBuffers() >= 2; }));
-    FOut.SetPaused(true);
-    FOut.Stop();
-    EXPECT_FALSE(FOut.Active());
-    EXPECT_FALSE(FOut.Paused());
-    const int calls = FSource.Calls;
-    PumpFor(150ms);
-    EXPECT_EQ(FSource.Calls, calls);
-    EXPECT_EQ(FStops, 0);
+// On SDL's dummy driver (silent, real time).
+TEST(AudioOutSdl, PlaysASourceToItsEndAndStopsOnce) {
+    test::TWatchdog watchdog("AudioOutSdl");
+    auto driver = test::DummySdlAudio();
+    TSource source{test::PatternBytes(2 * 512 + 256)};
+    ASSERT_TRUE(PlayToTheEnd(source));
+    EXPECT_EQ(source.Delivered, 3);
 }
 
-TEST_F(AudioOutSdl, NothingPlaysWhilePausedFromTheStart) {
-    FSource.Data = test::PatternBytes(3 * 512);
-    FOut.SetPaused(true);
-    ASSERT_TRUE(FOut.Start());
+TEST(AudioOutSdl, NothingPlaysWhilePausedFromTheStartAndStopEndsEverything) {
+    test::TWatchdog watchdog("AudioOutSdl");
+    auto driver = test::DummySdlAudio();
+    TAudioOut out;
+    TSource source{test::PatternBytes(100 * 512)};
+    int stops = 0;
+    Feed(out, source, stops);
+    out.SetPaused(true);
+    ASSERT_TRUE(out.Start());
     PumpFor(200ms); // over six buffers' time
-    EXPECT_EQ(FOut.ProcessedBuffers(), 0);
-    EXPECT_EQ(FOut.QueuedBuffers(), 3);
-    FOut.SetPaused(false);
-    ASSERT_TRUE(PumpUntil([&] { return FStops == 1; }));
-    EXPECT_EQ(FOut.ProcessedBuffers(), 3);
-}
-
-TEST_F(AudioOutSdl, StopGracefullyDrainsTheQueueThenStops) {
-    FSource.Data = test::PatternBytes(100 * 512);
-    ASSERT_TRUE(FOut.Start());
-    FOut.StopGracefully();
-    const int calls = FSource.Calls;
-    ASSERT_TRUE(PumpUntil([&] { return FStops == 1; }));
-    EXPECT_EQ(FSource.Calls, calls);
-    EXPECT_EQ(FOut.ProcessedBuffers(), 4);
-    EXPECT_FALSE(FOut.DeviceOpen());
+    EXPECT_EQ(out.ProcessedBuffers(), 0);
+    out.SetPaused(false);
+    ASSERT_TRUE(PumpUntil([&] { return out.ProcessedBuffers() >= 2; }));
+    out.SetPaused(true);
+    out.Stop();
+    EXPECT_FALSE(out.Active());
+    EXPECT_FALSE(out.Paused());
+    const int calls = source.Calls;
+    PumpFor(150ms);
+    EXPECT_EQ(source.Calls, calls);
+    EXPECT_EQ(stops, 0);
 }
 
 TEST(AudioOutCapture, TheDiskDriverReceivesExactlyWhatTheSourceDelivered) {
@@ -502,40 +385,24 @@ TEST(AudioOutCapture, TheDiskDriverReceivesExactlyWhatTheSourceDelivered) {
     const std::string file = dir.File("out.raw");
     test::TEnvScope driver("SDL_AUDIODRIVER", "disk");
     test::TEnvScope output("SDL_DISKAUDIOFILE", file);
-    TAudioOut out;
-    SetUpSmall(out);
-    out.SetNumBuffers(8); // 256 ms ahead, so that a slow refill leaves no gap
     TSource source{test::PatternBytes(10 * 512 + 100)};
-    out.OnFillBuffer = [&](std::span<std::byte> b, std::int32_t& s) { return source.Fill(b, s); };
-    int stops = 0;
-    out.OnStop = [&](TAudioIO&) { ++stops; };
-    ASSERT_TRUE(out.Start()) << out.LastError();
-    ASSERT_TRUE(PumpUntil([&] { return stops == 1; }));
-
+    ASSERT_TRUE(PlayToTheEnd(source, 8)); // 256 ms ahead, so that a slow refill leaves no gap
     std::ifstream in(file, std::ios::binary);
-    std::vector<char> captured((std::istreambuf_iterator<char>(in)), {});
-    // Silence may come before the first buffer, never between or inside the buffers.
-    const auto played = test::AfterLeadingSilence(captured);
-    EXPECT_EQ(test::FirstDifference(source.Data, played), source.Data.size());
+    const std::vector<char> captured((std::istreambuf_iterator<char>(in)), {});
+    // Silence may come before the first buffer and after the last, never in between.
+    EXPECT_TRUE(test::IsDataInSilence(source.Data, captured));
 }
 
 TEST(AudioOutFallback, PlaysInSilenceWhenNoOutputOpens) {
     test::TWatchdog watchdog("AudioOutFallback");
     test::TCaptureTracer tracer;
     test::TEnvScope driver("SDL_AUDIODRIVER", "nonexistent");
-    TAudioOut out;
-    SetUpSmall(out);
     TSource source{test::PatternBytes(3 * 512)};
-    out.OnFillBuffer = [&](std::span<std::byte> b, std::int32_t& s) { return source.Fill(b, s); };
-    int stops = 0;
-    out.OnStop = [&](TAudioIO&) { ++stops; };
-    ASSERT_TRUE(out.Start()) << out.LastError();
-    ASSERT_TRUE(PumpUntil([&] { return stops == 1; }));
-    EXPECT_EQ(out.ProcessedBuffers(), 3);
-    const auto lines = tracer.Lines();
-    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& l) {
-        return l.find("playing in silence") != std::string::npos;
-    }));
+    ASSERT_TRUE(PlayToTheEnd(source));
+    EXPECT_EQ(source.Delivered, 3);
+    ASSERT_EQ(tracer.Lines().size(), 1u);
+    EXPECT_TRUE(tracer.Lines()[0].starts_with("No sound output device (")) << tracer.Lines()[0];
+    EXPECT_TRUE(tracer.Lines()[0].ends_with("): playing in silence")) << tracer.Lines()[0];
 }
 
 } // namespace

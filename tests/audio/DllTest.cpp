@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -24,45 +25,11 @@ struct TNotice {
     bool operator==(const TNotice&) const = default;
 };
 
-// Records every notice of the register while the object lives.
-class TNoticeLog {
-public:
-    TNoticeLog() {
-        Dlls().OnDllNotify = [this](TDll& dll, TDllNotifyReason reason, int index) {
-            Notices.push_back({&dll, reason, index});
-        };
-    }
-    ~TNoticeLog() { Dlls().OnDllNotify = nullptr; }
-    TNoticeLog(const TNoticeLog&) = delete;
-    TNoticeLog& operator=(const TNoticeLog&) = delete;
-
-    int CountOf(TDllNotifyReason reason) const {
-        return static_cast<int>(std::count_if(
-            Notices.begin(), Notices.end(), [&](const TNotice& n) { return n.Reason == reason; }));
-    }
-    std::vector<TNotice> Notices;
-};
-
-std::string ToUpper(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return text;
-}
-
-class Dll : public ::testing::Test {
-protected:
-    std::vector<TDllEntry> Entries() {
-        return {"IsInitialized",    "GetEncoderFrameSize",   "NoSuchRoutine",
-                "InitSpeexEncoder", TDllEntry::ByOrdinal(7), "DoneSpeexEncoder"};
-    }
-    TNoticeLog Log;
-};
-
-// Typed callers over a test-local library object.
 TDll* CurrentDll = nullptr;
 TDll& CurrentLibrary() {
     return *CurrentDll;
 }
+// Typed callers over the test's library object, by index into Entries().
 constexpr TDllProc<int()> CallIsInitialized{CurrentLibrary, 0};
 constexpr TDllProc<int(void*)> CallGetEncoderFrameSize{CurrentLibrary, 1};
 constexpr TDllProc<int()> CallNoSuchRoutine{CurrentLibrary, 2};
@@ -71,84 +38,106 @@ constexpr TDllProc<void()> CallOrdinal{CurrentLibrary, 4};
 constexpr TDllProc<void(void**)> CallDoneSpeexEncoder{CurrentLibrary, 5};
 constexpr TDllProc<void()> CallOutOfRange{CurrentLibrary, 6};
 
-class DllCalls : public Dll {
+std::vector<TDllEntry> Entries() {
+    return {"IsInitialized",    "GetEncoderFrameSize",   "NoSuchRoutine",
+            "InitSpeexEncoder", TDllEntry::ByOrdinal(7), "DoneSpeexEncoder"};
+}
+
+class Dll : public ::testing::Test {
 protected:
-    void SetUp() override { CurrentDll = &FDll; }
-    void TearDown() override { CurrentDll = nullptr; }
+    Dll() {
+        CurrentDll = &FDll;
+        Dlls().OnDllNotify = [this](TDll& dll, TDllNotifyReason reason, int index) {
+            FNotices.push_back({&dll, reason, index});
+        };
+    }
+    ~Dll() override {
+        FDll.Unload();
+        Dlls().OnDllNotify = nullptr;
+        CurrentDll = nullptr;
+    }
+    int CountOf(TDllNotifyReason reason) const {
+        return static_cast<int>(
+            std::count_if(FNotices.begin(), FNotices.end(),
+                          [&](const TNotice& n) { return n.Reason == reason; }));
+    }
+    // The message of the EDllError that action raises.
+    template <typename F> static std::string ErrorOf(F action) {
+        try {
+            action();
+        } catch (const EDllError& e) {
+            return e.Message();
+        }
+        return "no error";
+    }
+
+    std::vector<TNotice> FNotices;
     TDll FDll{VSR_SNDKIT_PATH, Entries()};
 };
 
-TEST_F(Dll, CreatingLoadsNothingAndRegisters) {
+TEST_F(Dll, CreatingLoadsNothingAndDestroyingUnregistersAndUnloads) {
     const int before = Dlls().Count();
+    std::uintptr_t address = 0; // compared only, never used once the object is gone
     {
         TDll dll(VSR_SNDKIT_PATH, Entries());
+        address = reinterpret_cast<std::uintptr_t>(&dll);
         EXPECT_EQ(dll.Count(), 6);
         EXPECT_FALSE(dll.Loaded());
-        EXPECT_TRUE(Log.Notices.empty());
-        EXPECT_TRUE(Dlls().Contains(dll));
+        EXPECT_TRUE(FNotices.empty());
         EXPECT_EQ(Dlls().Count(), before + 1);
         for (int i = 0; i < dll.Count(); ++i)
             EXPECT_EQ(dll.BoundProc(i), nullptr);
+        dll.Resolve(0);
     }
     EXPECT_EQ(Dlls().Count(), before);
-    EXPECT_TRUE(Log.Notices.empty()) << "destroying an unloaded library reports nothing";
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(FNotices.back().Dll), address);
+    EXPECT_EQ(FNotices.back().Reason, TDllNotifyReason::Unloaded);
 }
 
-TEST_F(DllCalls, FirstCallLoadsOnceAndBindsEachEntryOnItsOwnFirstCall) {
+TEST_F(Dll, FirstCallLoadsOnceAndBindsEachEntryOnItsOwnFirstCall) {
     const int initialized = CallIsInitialized();
-    EXPECT_TRUE(FDll.Loaded());
     const std::vector<TNotice> afterFirst = {{&FDll, TDllNotifyReason::Loaded, -1},
                                              {&FDll, TDllNotifyReason::EntryBound, 0}};
-    EXPECT_EQ(Log.Notices, afterFirst);
+    EXPECT_EQ(FNotices, afterFirst);
     EXPECT_EQ(CallIsInitialized(), initialized);
-    EXPECT_EQ(Log.Notices.size(), 2u) << "a bound entry is not looked up again";
+    EXPECT_EQ(FNotices.size(), 2u) << "a bound entry is not looked up again";
 
     void* encoder = nullptr;
     ASSERT_EQ(CallInitSpeexEncoder(1, &encoder), 0);
     EXPECT_EQ(CallGetEncoderFrameSize(encoder), 160);
     CallDoneSpeexEncoder(&encoder);
     EXPECT_EQ(encoder, nullptr);
-    EXPECT_EQ(Log.CountOf(TDllNotifyReason::Loaded), 1);
-    EXPECT_EQ(Log.CountOf(TDllNotifyReason::EntryBound), 4);
-    EXPECT_EQ(Log.Notices[2], (TNotice{&FDll, TDllNotifyReason::EntryBound, 3}));
-}
+    EXPECT_EQ(CountOf(TDllNotifyReason::Loaded), 1);
+    EXPECT_EQ(CountOf(TDllNotifyReason::EntryBound), 4);
+    EXPECT_EQ(FNotices[2], (TNotice{&FDll, TDllNotifyReason::EntryBound, 3}));
 
-TEST_F(DllCalls, BoundEntryHoldsTheRoutineAddressUntilUnload) {
-    CallIsInitialized();
+    // A bound entry holds the routine's address until Unload.
     void* direct = dlopen(VSR_SNDKIT_PATH, RTLD_NOW | RTLD_NOLOAD);
     ASSERT_NE(direct, nullptr) << "the binding keeps the module loaded";
     EXPECT_EQ(FDll.BoundProc(0), dlsym(direct, "IsInitialized"));
     dlclose(direct);
-    EXPECT_EQ(FDll.BoundProc(1), nullptr);
-
     FDll.Unload();
     EXPECT_FALSE(FDll.Loaded());
-    EXPECT_EQ(FDll.BoundProc(0), nullptr);
-    EXPECT_EQ(Log.Notices.back(), (TNotice{&FDll, TDllNotifyReason::Unloaded, -1}));
-
-    // The next call loads again and binds again.
-    CallIsInitialized();
-    EXPECT_TRUE(FDll.Loaded());
+    for (int i = 0; i < FDll.Count(); ++i)
+        EXPECT_EQ(FDll.BoundProc(i), nullptr);
+    EXPECT_EQ(FNotices.back(), (TNotice{&FDll, TDllNotifyReason::Unloaded, -1}));
+    CallIsInitialized(); // loads and binds again
+    EXPECT_EQ(CountOf(TDllNotifyReason::Loaded), 2);
     EXPECT_NE(FDll.BoundProc(0), nullptr);
-    EXPECT_EQ(Log.CountOf(TDllNotifyReason::Loaded), 2);
-    EXPECT_EQ(Log.CountOf(TDllNotifyReason::EntryBound), 2);
 }
 
-TEST_F(DllCalls, SameFileNameInOtherCaseKeepsTheModule) {
-    ASSERT_TRUE(FDll.Available());
+TEST_F(Dll, FileNameInOtherCaseKeepsTheModuleAnotherNameUnloadsFirst) {
+    std::string toUpper = VSR_SNDKIT_PATH;
+    std::transform(toUpper.begin(), toUpper.end(), toUpper.begin(), ::toupper);
     CallIsInitialized();
-    FDll.SetFileName(ToUpper(VSR_SNDKIT_PATH));
+    FDll.SetFileName(toUpper);
     EXPECT_TRUE(FDll.Loaded());
     EXPECT_EQ(FDll.FileName(), VSR_SNDKIT_PATH) << "an equal name changes nothing";
     EXPECT_NE(FDll.BoundProc(0), nullptr);
-    EXPECT_EQ(Log.CountOf(TDllNotifyReason::Unloaded), 0);
-}
 
-TEST_F(DllCalls, AnotherFileNameUnloadsFirst) {
-    CallIsInitialized();
     std::string nameWhenUnloaded;
     Dlls().OnDllNotify = [&](TDll& dll, TDllNotifyReason reason, int index) {
-        Log.Notices.push_back({&dll, reason, index});
+        FNotices.push_back({&dll, reason, index});
         if (reason == TDllNotifyReason::Unloaded && nameWhenUnloaded.empty())
             nameWhenUnloaded = dll.FileName();
     };
@@ -157,107 +146,53 @@ TEST_F(DllCalls, AnotherFileNameUnloadsFirst) {
     FDll.SetFileName(VSR_STANDIN_SNDKIT_PATH);
     EXPECT_FALSE(FDll.Loaded());
     EXPECT_EQ(FDll.BoundProc(0), nullptr);
-    EXPECT_EQ(FDll.FileName(), VSR_STANDIN_SNDKIT_PATH);
-    EXPECT_EQ(Log.CountOf(TDllNotifyReason::Unloaded), 1);
     EXPECT_EQ(nameWhenUnloaded, VSR_SNDKIT_PATH) << "unloaded before the new name was stored";
-
-    // The next call reaches the other library.
-    EXPECT_EQ(CallIsInitialized(), 0x2A);
-    EXPECT_EQ(Log.CountOf(TDllNotifyReason::Loaded), 2);
+    EXPECT_EQ(CallIsInitialized(), 0x2A) << "the next call reaches the other library";
     FDll.Unload(); // before the handler's captures go out of scope
 }
 
-TEST_F(Dll, EmptyFileNameIsNotAvailable) {
-    TDll dll("", Entries());
-    EXPECT_FALSE(dll.Available());
-    EXPECT_FALSE(dll.Loaded());
-    EXPECT_TRUE(Log.Notices.empty());
-    EXPECT_THROW(dll.HandleNeeded(), EDllError);
-}
-
-TEST_F(Dll, MissingLibraryIsReportedAtEveryCall) {
+TEST_F(Dll, AMissingOrEmptyLibraryIsReportedAtEveryCall) {
     const std::string path = "/nonexistent/folder/libnothing.so";
-    TDll dll(path, Entries());
+    FDll.SetFileName(path);
     for (int attempt = 0; attempt < 2; ++attempt) {
-        try {
-            dll.Resolve(0);
-            ADD_FAILURE() << "no error for a missing library";
-        } catch (const EDllError& e) {
-            const std::string prefix = "Could not find the library: \"" + path + "\"\r\n(";
-            const std::string message = e.Message();
-            ASSERT_EQ(message.rfind(prefix, 0), 0u) << message;
-            EXPECT_EQ(message.back(), ')');
-            // The system's own reason names the file.
-            const std::string reason = message.substr(prefix.size());
-            EXPECT_NE(reason.find("libnothing.so"), std::string::npos) << message;
-        }
+        const std::string message = ErrorOf([] { CallIsInitialized(); });
+        const std::string prefix = "Could not find the library: \"" + path + "\"\r\n(";
+        ASSERT_TRUE(message.starts_with(prefix)) << message;
+        EXPECT_TRUE(message.ends_with(")"));
+        EXPECT_NE(message.find("libnothing.so", prefix.size()), std::string::npos) << message;
     }
-    EXPECT_FALSE(dll.Loaded());
-    EXPECT_TRUE(Log.Notices.empty());
+    FDll.SetFileName("");
+    EXPECT_FALSE(FDll.Available());
+    EXPECT_THROW(FDll.HandleNeeded(), EDllError);
+    EXPECT_FALSE(FDll.Loaded());
+    EXPECT_TRUE(FNotices.empty());
 }
 
-TEST_F(DllCalls, MissingRoutineIsReportedAtEveryCallAndLeavesOthersWorking) {
+TEST_F(Dll, AMissingRoutineIsReportedAtEveryCallAndLeavesOthersWorking) {
+    const std::string library = "\" in the library \"" + std::string(VSR_SNDKIT_PATH) + "\"\r\n(";
     for (int attempt = 0; attempt < 2; ++attempt) {
-        try {
-            CallNoSuchRoutine();
-            ADD_FAILURE() << "no error for a missing routine";
-        } catch (const EDllError& e) {
-            const std::string prefix =
-                "Could not find the routine \"NoSuchRoutine\" in the library \"" +
-                std::string(VSR_SNDKIT_PATH) + "\"\r\n(";
-            const std::string message = e.Message();
-            ASSERT_EQ(message.rfind(prefix, 0), 0u) << message;
-            EXPECT_NE(message.find("undefined symbol: NoSuchRoutine", prefix.size()),
-                      std::string::npos)
-                << message;
-            EXPECT_EQ(message.substr(message.size() - 1), ")");
-        }
+        const std::string message = ErrorOf([] { CallNoSuchRoutine(); });
+        EXPECT_TRUE(message.starts_with("Could not find the routine \"NoSuchRoutine" + library))
+            << message;
+        EXPECT_NE(message.find("undefined symbol: NoSuchRoutine"), std::string::npos) << message;
+        EXPECT_TRUE(message.ends_with(")"));
     }
     EXPECT_EQ(FDll.BoundProc(2), nullptr);
-    EXPECT_TRUE(FDll.Loaded());
-    EXPECT_EQ(Log.CountOf(TDllNotifyReason::EntryBound), 0);
-    EXPECT_EQ(Log.CountOf(TDllNotifyReason::Loaded), 1);
+    EXPECT_EQ(CountOf(TDllNotifyReason::EntryBound), 0);
     EXPECT_NO_THROW(CallIsInitialized());
-}
 
-TEST_F(DllCalls, OrdinalAndOutOfRangeEntriesAreNamedInTheError) {
-    try {
-        CallOrdinal();
-        ADD_FAILURE() << "an ordinal entry was bound";
-    } catch (const EDllError& e) {
-        EXPECT_EQ(e.Message().rfind("Could not find the routine \"ordinal #7\" in the library \"" +
-                                        std::string(VSR_SNDKIT_PATH) + "\"\r\n(",
-                                    0),
-                  0u)
-            << e.Message();
-    }
+    EXPECT_TRUE(ErrorOf([] {
+                    CallOrdinal();
+                }).starts_with("Could not find the routine \"ordinal #7" + library));
     FDll.Unload();
-    Log.Notices.clear();
-    try {
-        CallOutOfRange();
-        ADD_FAILURE() << "an entry outside the table was bound";
-    } catch (const EDllError& e) {
-        EXPECT_EQ(e.Message().rfind("Could not find the routine \"DLL-entry index out of range "
-                                    "(6)\" in the library \"" +
-                                        std::string(VSR_SNDKIT_PATH) + "\"\r\n(",
-                                    0),
-                  0u)
-            << e.Message();
-    }
+    FNotices.clear();
+    EXPECT_TRUE(
+        ErrorOf([] {
+            CallOutOfRange();
+        }).starts_with("Could not find the routine \"DLL-entry index out of range (6)" + library));
     EXPECT_THROW(FDll.Resolve(-1), EDllError);
     EXPECT_FALSE(FDll.Loaded()) << "an index outside the table loads nothing";
-    EXPECT_TRUE(Log.Notices.empty());
-}
-
-TEST_F(DllCalls, DestroyingUnloads) {
-    const TDll* address = nullptr;
-    {
-        TDll other(VSR_SNDKIT_PATH, Entries());
-        address = &other;
-        ASSERT_TRUE(other.Available());
-        other.Resolve(0);
-    }
-    EXPECT_EQ(Log.Notices.back(), (TNotice{address, TDllNotifyReason::Unloaded, -1}));
+    EXPECT_TRUE(FNotices.empty());
 }
 
 } // namespace

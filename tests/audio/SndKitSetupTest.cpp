@@ -1,5 +1,6 @@
 #include "audio/SndKitSetup.h"
 #include "audio/SndKitLibrary.h"
+#include "platform/WaveTestSupport.h"
 #include "recording/RecordingTestSupport.h"
 #include "support/CaptureTracer.h"
 #include "support/TempDir.h"
@@ -13,24 +14,12 @@ namespace {
 
 class SndKitSetup : public ::testing::Test {
 protected:
-    void TearDown() override {
-        SndKitLibrary().SetFileName(VSR_SNDKIT_PATH);
-        if (FOldTmp)
-            ::setenv("TMPDIR", FOldTmp->c_str(), 1);
-        else
-            ::unsetenv("TMPDIR");
-    }
-    void UseTempFolder() {
-        if (const char* old = std::getenv("TMPDIR"))
-            FOldTmp = old;
-        ::setenv("TMPDIR", FDir.Path().c_str(), 1);
-    }
+    void TearDown() override { SndKitLibrary().SetFileName(VSR_SNDKIT_PATH); }
     test::TTempDir FDir;
-    std::optional<std::string> FOldTmp;
 };
 
 TEST_F(SndKitSetup, TheCarriedLibraryIsWrittenToATmpFileAndBoundFromThere) {
-    UseTempFolder();
+    test::TEnvScope tmp("TMPDIR", FDir.Path().string());
     const auto library = test::ReadFileBytes(VSR_SNDKIT_PATH);
     const std::string copy = WriteSndKitCopy(library);
     ASSERT_FALSE(copy.empty());
@@ -42,14 +31,18 @@ TEST_F(SndKitSetup, TheCarriedLibraryIsWrittenToATmpFileAndBoundFromThere) {
     ChooseSndKitFile(copy, "/nowhere/libsndkit.so");
     EXPECT_EQ(SndKitLibrary().FileName(), copy);
     EXPECT_FALSE(SndKitLibrary().Loaded()); // the first codec call does the loading
-    void* decoder = nullptr; // the codec works from the copy
+    void* decoder = nullptr;
     EXPECT_EQ(InitSpeexDecoder(1, &decoder), 0);
     EXPECT_NE(decoder, nullptr);
     DoneSpeexDecoder(&decoder);
     EXPECT_TRUE(SndKitLibrary().Loaded());
     SndKitLibrary().Unload();
+
+    test::TEnvScope missing("TMPDIR", FDir.File("missing"));
+    EXPECT_EQ(WriteSndKitCopy(test::Bytes(10, 1)), "");
 }
 
+// As on a noexec temporary folder: the copy cannot be loaded.
 TEST_F(SndKitSetup, ACopyThatCannotBeLoadedFallsBackToTheInstalledLibrary) {
     const std::string copy = FDir.File("Tmpbroken");
     test::WriteFileBytes(copy, test::Bytes(4096, 0x90));
@@ -58,13 +51,9 @@ TEST_F(SndKitSetup, ACopyThatCannotBeLoadedFallsBackToTheInstalledLibrary) {
     EXPECT_EQ(SndKitLibrary().FileName(), VSR_SNDKIT_PATH);
     ASSERT_EQ(trace.Lines().size(), 1u);
     EXPECT_TRUE(trace.Lines()[0].starts_with("Cannot load the sound library from \"" + copy));
+    SndKitLibrary().SetFileName("");
     ChooseSndKitFile("", VSR_SNDKIT_PATH); // no copy at all, e.g. the folder was not writable
     EXPECT_EQ(SndKitLibrary().FileName(), VSR_SNDKIT_PATH);
-}
-
-TEST_F(SndKitSetup, NoTemporaryFolderGivesNoCopy) {
-    ::setenv("TMPDIR", FDir.File("missing").c_str(), 1);
-    EXPECT_EQ(WriteSndKitCopy(test::Bytes(10, 1)), "");
 }
 
 TEST_F(SndKitSetup, TheToolFindsTheLibraryBesideItself) {

@@ -6,14 +6,15 @@
 #include "audio/SpxSilence.h"
 #include "audio/SpxStream.h"
 #include "audio/SpxWriter.h"
+#include "recording/RecordingTestSupport.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <fstream>
 #include <numbers>
 #include <span>
 #include <string>
@@ -46,38 +47,23 @@ inline void AppendSilence(std::vector<std::int16_t>& pcm, int samples) {
     pcm.insert(pcm.end(), static_cast<std::size_t>(samples), 0);
 }
 
-inline void PutInt32(std::vector<std::byte>& out, std::int32_t value) {
-    const auto bits = static_cast<std::uint32_t>(value);
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<std::byte>((bits >> (8 * i)) & 0xFF));
+// Little-endian values, as the format stores them (the test machines are little-endian).
+template <typename T> void Put(std::vector<std::byte>& out, T value) {
+    const auto* bytes = reinterpret_cast<const std::byte*>(&value);
+    out.insert(out.end(), bytes, bytes + sizeof value);
 }
-
-inline void PutInt64(std::vector<std::byte>& out, std::int64_t value) {
-    const auto bits = static_cast<std::uint64_t>(value);
-    for (int i = 0; i < 8; ++i)
-        out.push_back(static_cast<std::byte>((bits >> (8 * i)) & 0xFF));
+template <typename T> T Get(std::span<const std::byte> bytes, std::size_t at) {
+    T value;
+    std::memcpy(&value, bytes.data() + at, sizeof value);
+    return value;
 }
-
 inline std::int32_t GetInt32(std::span<const std::byte> bytes, std::size_t at) {
-    std::uint32_t value = 0;
-    for (int i = 3; i >= 0; --i)
-        value =
-            (value << 8) | std::to_integer<std::uint32_t>(bytes[at + static_cast<std::size_t>(i)]);
-    return static_cast<std::int32_t>(value);
-}
-
-inline std::int64_t GetInt64(std::span<const std::byte> bytes, std::size_t at) {
-    std::uint64_t value = 0;
-    for (int i = 7; i >= 0; --i)
-        value =
-            (value << 8) | std::to_integer<std::uint64_t>(bytes[at + static_cast<std::size_t>(i)]);
-    return static_cast<std::int64_t>(value);
+    return Get<std::int32_t>(bytes, at);
 }
 
 // The frame records of a stream made by the writer (between the header and the table).
 inline std::vector<std::byte> FrameDataOf(const std::vector<std::byte>& spx) {
-    const std::int64_t tableOffset = GetInt64(spx, spx.size() - 8);
-    return {spx.begin() + 22, spx.begin() + tableOffset};
+    return {spx.begin() + 22, spx.begin() + Get<std::int64_t>(spx, spx.size() - 8)};
 }
 
 // Frame data of `frames` valid records, coded from a tone without leaving anything out.
@@ -103,76 +89,60 @@ inline std::vector<std::byte> BuildSpx(const std::vector<std::byte>& frameData,
     std::vector<std::byte> out;
     for (const char c : std::string("SPX1.1"))
         out.push_back(static_cast<std::byte>(c));
-    PutInt32(out, header.Channels);
-    PutInt32(out, header.Rate);
-    PutInt32(out, header.Quality);
-    PutInt32(out, header.Complexity);
+    for (const std::int32_t value :
+         {header.Channels, header.Rate, header.Quality, header.Complexity})
+        Put(out, value);
     out.insert(out.end(), frameData.begin(), frameData.end());
     const auto tableOffset = static_cast<std::int64_t>(out.size());
-    PutInt32(out, static_cast<std::int32_t>(silences.size()));
+    Put(out, static_cast<std::int32_t>(silences.size()));
     for (const TSpxSilence& silence : silences) {
-        PutInt32(out, silence.Start);
-        PutInt32(out, silence.Length);
+        Put(out, silence.Start);
+        Put(out, silence.Length);
     }
-    PutInt64(out, tableOffset);
+    Put(out, tableOffset);
     return out;
 }
 
 inline std::string WriteFile(const TTempDir& dir, const std::string& name,
                              const std::vector<std::byte>& bytes) {
-    const std::string path = dir.File(name);
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-    return path;
+    WriteFileBytes(dir.File(name), bytes);
+    return dir.File(name);
 }
 
 // Reads in pieces of `piece` bytes until a Read returns 0.
 inline std::vector<std::byte> ReadAll(TSpxStream& stream, std::size_t piece = 3200) {
     std::vector<std::byte> out;
     std::vector<std::byte> buffer(piece);
-    for (;;) {
-        const std::size_t got = stream.Read(buffer);
-        if (got == 0)
-            break;
+    while (const std::size_t got = stream.Read(buffer))
         out.insert(out.end(), buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(got));
-    }
     return out;
 }
 
 inline std::vector<std::int16_t> Samples(std::span<const std::byte> pcm) {
     std::vector<std::int16_t> samples(pcm.size() / 2);
-    if (!samples.empty())
-        std::memcpy(samples.data(), pcm.data(), samples.size() * 2);
+    std::memcpy(samples.data(), pcm.data(), samples.size() * 2);
     return samples;
 }
 
 inline bool AllZero(std::span<const std::byte> bytes) {
-    for (const std::byte value : bytes)
-        if (value != std::byte{0})
-            return false;
-    return true;
+    return std::all_of(bytes.begin(), bytes.end(), [](std::byte b) { return b == std::byte{0}; });
 }
 
 // Decodes frame records with a fresh decoder of the library, all in one call.
-inline std::vector<std::byte> DecodeDirect(std::span<const std::byte> records,
-                                           const THeader& header = {},
-                                           std::int64_t recordBytes = RecordBytes) {
+inline std::vector<std::byte> DecodeDirect(std::span<const std::byte> records) {
     void* handle = nullptr;
     InitSpeexDecoder(1, &handle);
     StartSpeexDecoder(handle);
-    SetDecoderChannels(handle, header.Channels);
-    SetDecoderRate(handle, header.Rate);
-    SetDecoderQuality(handle, header.Quality);
-    SetDecoderComplexity(handle, header.Complexity);
-    std::vector<std::int16_t> out(records.size() / static_cast<std::size_t>(recordBytes) *
-                                  FrameSamples);
-    const int bytes = SpeexMyDecode(handle, reinterpret_cast<const unsigned char*>(records.data()),
-                                    static_cast<int>(records.size()), out.data());
+    SetDecoderChannels(handle, 1);
+    SetDecoderRate(handle, 8000);
+    SetDecoderQuality(handle, 6);
+    SetDecoderComplexity(handle, 10);
+    std::vector<std::byte> pcm(records.size() / RecordBytes * FrameSamples * 2);
+    const int bytes =
+        SpeexMyDecode(handle, reinterpret_cast<const unsigned char*>(records.data()),
+                      static_cast<int>(records.size()), reinterpret_cast<short*>(pcm.data()));
     DoneSpeexDecoder(&handle);
-    std::vector<std::byte> pcm(static_cast<std::size_t>(bytes));
-    if (!pcm.empty())
-        std::memcpy(pcm.data(), out.data(), pcm.size());
+    pcm.resize(static_cast<std::size_t>(bytes));
     return pcm;
 }
 

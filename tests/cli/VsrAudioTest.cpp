@@ -29,13 +29,9 @@ protected:
     }
 
     std::string WriteRecording(const std::vector<std::byte>& soundTrack) {
-        TRecordingContent content;
-        content.Width = 64;
-        content.Height = 32;
-        content.Pictures = {{0, test::PatternPicture(64, 32, 3)}};
-        content.SoundTrack = soundTrack;
         const std::string name = FDir.File("voice.vsr");
-        WriteRecordingFile(name, content);
+        WriteRecordingFile(name,
+                           {64, 32, {{0, test::PatternPicture(64, 32, 3)}}, {}, soundTrack, {}});
         return name;
     }
 };

@@ -24,7 +24,7 @@ TEST_F(BackExecTest, TheEndOfARunIsHandledByARunningEventLoop) {
     exec.Execute();
     loop.exec();
     EXPECT_TRUE(exec.Finished());
-    EXPECT_EQ(FLog.ThreadOf("OnFinished"), std::this_thread::get_id());
+    EXPECT_EQ(FLog.Names(), std::vector<std::string>{"OnFinished@main"});
 }
 
 } // namespace

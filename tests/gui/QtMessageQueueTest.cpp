@@ -43,15 +43,5 @@ TEST_F(MessageQueueTest, ASendFromAWorkerIsHandledByARunningEventLoop) {
     EXPECT_EQ(FRecorder.Threads().at(0), std::this_thread::get_id());
 }
 
-TEST_F(MessageQueueTest, AWorkersTargetIsServedWithoutAnEventLoopOfItsOwn) {
-    std::thread owner([&] {
-        auto target = FQueue.CreateTarget(FRecorder.Handler());
-        target->Post({7, 0, 0});
-        FQueue.ProcessMessages();
-        EXPECT_EQ(FRecorder.Numbers(), (std::vector<std::uint32_t>{7}));
-    });
-    owner.join();
-}
-
 } // namespace
 } // namespace vsr

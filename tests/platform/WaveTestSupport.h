@@ -68,27 +68,20 @@ class TNotificationLog {
 public:
     TNotificationLog()
         : FTarget(
-              MessageQueue().CreateTarget([this](const TMessage& m) { FMessages.push_back(m); })) {}
+              MessageQueue().CreateTarget([this](const TMessage& m) { Messages.push_back(m); })) {}
 
     TMessageTarget& Target() { return *FTarget; }
     std::vector<int> DoneIndexes() const {
         std::vector<int> indexes;
-        for (const TMessage& m : FMessages) {
+        for (const TMessage& m : Messages)
             if (m.Msg == cWomDone)
                 indexes.push_back(static_cast<int>(m.LParam));
-        }
         return indexes;
     }
-    std::size_t Count(std::uint32_t msg) const {
-        std::size_t n = 0;
-        for (const TMessage& m : FMessages)
-            n += m.Msg == msg ? 1 : 0;
-        return n;
-    }
-    const std::vector<TMessage>& Messages() const { return FMessages; }
+
+    std::vector<TMessage> Messages;
 
 private:
-    std::vector<TMessage> FMessages;
     std::unique_ptr<TMessageTarget> FTarget;
 };
 
@@ -104,8 +97,8 @@ inline TWaveFormat PcmFormat(std::uint32_t rate = 8000, std::uint16_t channels =
     return format;
 }
 
-// Bytes that differ from their neighbours and from silence, so that a lost, repeated or
-// shifted byte shows.
+// Bytes that differ from their neighbours and are never zero, so that a lost, repeated or
+// shifted byte shows, and so does silence.
 inline std::vector<std::byte> PatternBytes(std::size_t count, unsigned seed = 1) {
     std::vector<std::byte> bytes(count);
     std::uint32_t state = seed * 2654435761u + 12345u;
@@ -116,23 +109,16 @@ inline std::vector<std::byte> PatternBytes(std::size_t count, unsigned seed = 1)
     return bytes;
 }
 
-// The bytes of a captured output after the silence the device played before the first data
-// (the data of PatternBytes never holds a zero byte).
-inline std::vector<std::byte> AfterLeadingSilence(const std::vector<char>& captured) {
-    auto first = std::find_if(captured.begin(), captured.end(), [](char c) { return c != 0; });
-    std::vector<std::byte> bytes;
-    for (; first != captured.end(); ++first)
-        bytes.push_back(static_cast<std::byte>(*first));
-    return bytes;
-}
-
-// The first index at which captured differs from data; data.size() when it begins with data.
-inline std::size_t FirstDifference(const std::vector<std::byte>& data,
-                                   const std::vector<std::byte>& captured) {
-    std::size_t i = 0;
-    while (i < data.size() && i < captured.size() && data[i] == captured[i])
-        ++i;
-    return i;
+// Whether a captured output is data after some silence, followed only by silence.
+inline bool IsDataInSilence(const std::vector<std::byte>& data, const std::vector<char>& captured) {
+    const auto first =
+        std::find_if(captured.begin(), captured.end(), [](char c) { return c != 0; });
+    if (static_cast<std::size_t>(captured.end() - first) < data.size())
+        return false;
+    const auto after = first + static_cast<std::ptrdiff_t>(data.size());
+    return std::equal(data.begin(), data.end(), first,
+                      [](std::byte d, char c) { return d == static_cast<std::byte>(c); }) &&
+           std::all_of(after, captured.end(), [](char c) { return c == 0; });
 }
 
 } // namespace vsr::test

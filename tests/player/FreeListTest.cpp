@@ -9,7 +9,7 @@
 namespace vsr {
 namespace {
 
-// Counts its own destruction so that the tests see which operations free items.
+// Reports its own destruction so that the tests see which operations free items.
 struct TTracked {
     TTracked(std::string name, std::vector<std::string>& freed)
         : Name(std::move(name)), Freed(&freed) {}
@@ -20,11 +20,9 @@ struct TTracked {
 
 class FreeListTest : public ::testing::Test {
 protected:
-    void Fill(std::initializer_list<const char*> names) {
-        for (const char* name : names)
+    FreeListTest() {
+        for (const char* name : {"a", "b", "c"})
             FList.Add(std::make_unique<TTracked>(name, FFreed));
-    }
-    void Observe() {
         FList.OnChange = [this](TFreeList<TTracked>& sender) {
             EXPECT_EQ(&sender, &FList);
             ++FChanges;
@@ -36,93 +34,44 @@ protected:
     int FChanges = 0;
 };
 
-TEST_F(FreeListTest, EveryChangeIsReported) {
-    Observe();
-    EXPECT_EQ(FList.Add(std::make_unique<TTracked>("a", FFreed)), 0u);
-    EXPECT_EQ(FList.Add(std::make_unique<TTracked>("b", FFreed)), 1u);
-    EXPECT_EQ(FChanges, 2);
+TEST_F(FreeListTest, ChangesAreReportedOutsideUpdates) {
+    EXPECT_EQ(FList.Add(std::make_unique<TTracked>("d", FFreed)), 3u);
+    EXPECT_EQ(FChanges, 1);
+    FList.BeginUpdate();
+    FList.BeginUpdate();
     auto taken = FList.Delete(0);
-    EXPECT_EQ(FChanges, 3);
-    FList.Clear();
-    EXPECT_EQ(FChanges, 4);
-    FList.Changed();
-    EXPECT_EQ(FChanges, 5);
-}
-
-TEST_F(FreeListTest, UpdatesHoldBackReportsUntilTheLastEndUpdate) {
-    Observe();
-    FList.BeginUpdate();
-    FList.BeginUpdate();
-    Fill({"a", "b"});
-    FList.EndUpdate();
-    EXPECT_EQ(FChanges, 0);
     FList.EndUpdate();
     EXPECT_EQ(FChanges, 1);
-    EXPECT_EQ(FList.Count(), 2u);
+    FList.EndUpdate();
+    EXPECT_EQ(FChanges, 2);
+    FList.Clear();
+    EXPECT_EQ(FChanges, 3);
 }
 
-TEST_F(FreeListTest, DeleteHandsTheItemBackWithoutFreeingIt) {
-    Fill({"a", "b", "c"});
+TEST_F(FreeListTest, DeleteHandsBackFreeItemFreesInPlaceDeleteItemDoesBoth) {
     auto taken = FList.Delete(1);
-    ASSERT_NE(taken, nullptr);
     EXPECT_EQ(taken->Name, "b");
     EXPECT_TRUE(FFreed.empty());
+    FList.FreeItem(0);
+    EXPECT_EQ(FFreed, std::vector<std::string>{"a"});
     ASSERT_EQ(FList.Count(), 2u);
-    EXPECT_EQ(FList[0].Name, "a");
-    EXPECT_EQ(FList[1].Name, "c");
-    taken.reset();
-    EXPECT_EQ(FFreed, std::vector<std::string>{"b"});
-}
-
-TEST_F(FreeListTest, FreeItemFreesTheItemButKeepsTheEntry) {
-    Fill({"a", "b"});
-    Observe();
-    FList.FreeItem(0);
-    EXPECT_EQ(FFreed, std::vector<std::string>{"a"});
-    EXPECT_EQ(FList.Count(), 2u);
     EXPECT_EQ(FList.Item(0), nullptr);
-    EXPECT_EQ(FList.Item(1)->Name, "b");
-    EXPECT_EQ(FChanges, 0);
+    EXPECT_EQ(FChanges, 1) << "FreeItem reports nothing";
+    FList.DeleteItem(1);
+    EXPECT_EQ(FFreed, (std::vector<std::string>{"a", "c"}));
+    EXPECT_EQ(FList.Count(), 1u);
+    EXPECT_EQ(FChanges, 2);
 }
 
-TEST_F(FreeListTest, DeleteItemFreesAndRemoves) {
-    Fill({"a", "b"});
-    Observe();
-    FList.DeleteItem(0);
-    EXPECT_EQ(FFreed, std::vector<std::string>{"a"});
-    ASSERT_EQ(FList.Count(), 1u);
-    EXPECT_EQ(FList[0].Name, "b");
-    EXPECT_EQ(FChanges, 1);
-}
-
-TEST_F(FreeListTest, ClearForgetsEntriesOfItemsAlreadyTaken) {
-    Fill({"a"});
-    auto taken = FList.Delete(0);
-    Fill({"b"});
-    FList.FreeItem(0);
-    FList.Clear();
-    EXPECT_TRUE(FList.Empty());
-    EXPECT_EQ(FFreed, std::vector<std::string>{"b"});
-}
-
-TEST_F(FreeListTest, FreeAllFreesFromTheEndAndReportsOnce) {
-    Fill({"a", "b", "c"});
-    Observe();
-    FList.FreeAll();
-    EXPECT_EQ(FFreed, (std::vector<std::string>{"c", "b", "a"}));
-    EXPECT_TRUE(FList.Empty());
-    EXPECT_EQ(FChanges, 1);
-}
-
-TEST_F(FreeListTest, FreeAllCopesWithEntriesAlreadyFreed) {
-    Fill({"a", "b"});
+TEST_F(FreeListTest, FreeAllFreesFromTheEndCopesWithFreedEntriesAndReportsOnce) {
     FList.FreeItem(1);
     FList.FreeAll();
-    EXPECT_EQ(FFreed, (std::vector<std::string>{"b", "a"}));
+    EXPECT_EQ(FFreed, (std::vector<std::string>{"b", "c", "a"}));
     EXPECT_TRUE(FList.Empty());
+    EXPECT_EQ(FChanges, 1);
 }
 
-TEST_F(FreeListTest, DestroyingTheListFreesItsItemsWithoutReporting) {
+TEST(FreeList, DestroyingFreesFromTheEndWithoutReporting) {
     std::vector<std::string> freed;
     int changes = 0;
     {
@@ -136,8 +85,7 @@ TEST_F(FreeListTest, DestroyingTheListFreesItsItemsWithoutReporting) {
 }
 
 // A list of plain records that releases them its own way.
-class TCountingList : public TFreeList<int> {
-public:
+struct TCountingList : TFreeList<int> {
     int Released = 0;
     void FreeItem(std::size_t index) override {
         ++Released;
@@ -145,11 +93,10 @@ public:
     }
 };
 
-TEST(FreeListOverride, DeleteItemAndFreeAllUseTheOverriddenFreeItem) {
+TEST(FreeList, DeleteItemAndFreeAllUseTheOverriddenFreeItem) {
     TCountingList list;
-    list.Add(std::make_unique<int>(1));
-    list.Add(std::make_unique<int>(2));
-    list.Add(std::make_unique<int>(3));
+    for (int i = 0; i < 3; ++i)
+        list.Add(std::make_unique<int>(i));
     list.DeleteItem(0);
     EXPECT_EQ(list.Released, 1);
     list.FreeAll();

@@ -32,66 +32,49 @@ protected:
         writer.AddRecord({10000, 8, 0, 4}, Bytes(4, 4));
         return writer.Finish({});
     }
+    TRecordingLayout WriteGood() { return WriteWithHead({100, 0, 0, 4}, 4); }
 
-    void ExpectRefused() {
+    void ExpectRefused(const char* what) {
         try {
             TScreenRecorderPlaybackFile reader(File());
-            ADD_FAILURE() << "a damaged recording was opened";
+            ADD_FAILURE() << "a damaged recording was opened: " << what;
         } catch (const Exception& error) {
-            EXPECT_EQ(error.Message(), std::string(sInvalidSRFile));
+            EXPECT_EQ(error.Message(), std::string(sInvalidSRFile)) << what;
         }
     }
 
-    // The damaged record and the rest of its segment are skipped; the next segment is read.
-    void ExpectDamagedRecordEndsSegment() {
+    test::TTempDir FDir;
+};
+
+// The damaged record and the rest of its segment are skipped; the next segment is read.
+TEST_F(DamagedRecordingTest, ImpossibleRecordSizeEndsItsSegment) {
+    // The rest of the segment after the head is 10 + 16 + 4 bytes: 31 is one byte too many.
+    for (const std::int32_t size : {-5, 1 << 30, 0x7FFFFFFF, 31}) {
+        WriteWithHead({100, 1, 2, size}, 10);
         TScreenRecorderPlaybackFile reader(File());
         test::TCaptureTracer trace;
         const auto frames = test::ReadAllFrames(reader);
-        ASSERT_EQ(frames.size(), 2u);
+        ASSERT_EQ(frames.size(), 2u) << size;
         EXPECT_EQ(frames[0].Payload, Bytes(4, 1));
         EXPECT_EQ(frames[1].Time, 10000u);
         EXPECT_EQ(frames[1].KeyFrame, 1);
         EXPECT_EQ(frames[1].Payload, Bytes(4, 4));
         EXPECT_TRUE(trace.Contains("Next KeyFrame: 0 -> 1"));
     }
-
-    test::TTempDir FDir;
-};
-
-TEST_F(DamagedRecordingTest, NegativeRecordSizeEndsItsSegment) {
-    WriteWithHead({100, 1, 2, -5}, 0);
-    ExpectDamagedRecordEndsSegment();
-}
-
-TEST_F(DamagedRecordingTest, RecordSizeBeyondTheSegmentEndsItAndAllocatesNothing) {
-    WriteWithHead({100, 1, 2, 1 << 30}, 10);
-    ExpectDamagedRecordEndsSegment();
-    WriteWithHead({100, 1, 2, 0x7FFFFFFF}, 10);
-    ExpectDamagedRecordEndsSegment();
-    // One byte more than the rest of the segment: the rest is 10 + 16 + 4 bytes.
-    WriteWithHead({100, 1, 2, 31}, 10);
-    ExpectDamagedRecordEndsSegment();
 }
 
 TEST_F(DamagedRecordingTest, PayloadCutShortByTheDataComesBackEmpty) {
-    TFileStream file(File(), TFileMode::Create);
-    TScreenRecorderFileWriter writer(file, 16, 8);
-    writer.BeginKeyFrame(0);
-    writer.AddRecord({0, 0, 0, 1000}, Bytes(10, 1));
-    auto layout = writer.Finish({});
-    layout.KeyFrames[0].Size += 990; // the index promises the whole payload
-    test::ReplaceKeyFrameIndex(File(), 1, layout.KeyFrames);
+    auto layout = WriteWithHead({0, 0, 0, 1000}, 10);
+    layout.KeyFrames[0].Size = 16 + 4 + 16 + 1000; // the index promises the whole payload
+    test::ReplaceKeyFrameIndex(File(), 1, {layout.KeyFrames[0]});
     TScreenRecorderPlaybackFile reader(File());
-    TMemoryStream frame;
-    std::uint32_t time = 1;
-    std::int32_t x = 1, y = 1;
-    ASSERT_TRUE(reader.ReadFrame(time, x, y, frame));
-    EXPECT_EQ(frame.Size(), 0);
-    EXPECT_FALSE(reader.ReadFrame(time, x, y, frame));
+    const auto frames = test::ReadAllFrames(reader, ReadLimit);
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_TRUE(frames[1].Payload.empty());
 }
 
 TEST_F(DamagedRecordingTest, ImpossibleEntrySizesAndOffsetsStopOrSkipCleanly) {
-    const auto layout = WriteWithHead({100, 0, 0, 4}, 4);
+    const auto layout = WriteGood();
     auto entries = layout.KeyFrames;
     entries[0].Size = -1;
     test::ReplaceKeyFrameIndex(File(), 2, entries);
@@ -112,42 +95,39 @@ TEST_F(DamagedRecordingTest, ImpossibleEntrySizesAndOffsetsStopOrSkipCleanly) {
 }
 
 TEST_F(DamagedRecordingTest, TrackCountsBeyondTheirStreamsRefuseTheFile) {
-    const auto layout = WriteWithHead({100, 0, 0, 4}, 4);
+    const auto layout = WriteGood();
     for (std::int32_t count : {3, 0x7FFFFFFF, -1}) {
         test::ReplaceKeyFrameIndex(File(), count, layout.KeyFrames);
-        ExpectRefused();
+        ExpectRefused("index count");
     }
     test::ReplaceKeyFrameIndex(File(), 2, layout.KeyFrames);
     const std::vector<TCursorEntry> cursors{{0, 1, 1}, {5, 2, 2}};
     for (std::int32_t count : {3, 0x7FFFFFFF, -7}) {
         test::ReplaceCursorTrack(File(), count, cursors);
-        ExpectRefused();
+        ExpectRefused("cursor count");
     }
     test::ReplaceCursorTrack(File(), 1, cursors); // fewer than stored is fine
     TScreenRecorderPlaybackFile reader(File());
     EXPECT_EQ(reader.Cursors().Count(), 1u);
 }
 
-TEST_F(DamagedRecordingTest, TrackOffsetsOutsideTheFileRefuseIt) {
-    const auto layout = WriteWithHead({100, 0, 0, 4}, 4);
+TEST_F(DamagedRecordingTest, TrackOffsetsOutsideTheFileOrDamagedIndexRefuseIt) {
+    const auto layout = WriteGood();
     for (std::int64_t offset : {std::int64_t{-1}, layout.Size, layout.Size + 10,
                                 std::int64_t{1} << 62, std::int64_t{20}}) {
         test::PatchValue(File(), offsetof(TVSRHeader, KeyFrameIndexOffset), offset);
-        ExpectRefused();
+        ExpectRefused("index offset");
     }
     test::PatchValue(File(), offsetof(TVSRHeader, KeyFrameIndexOffset), layout.KeyFrameIndexOffset);
     test::PatchValue(File(), offsetof(TVSRHeader, CursorTrackOffset), layout.Size + 1);
-    ExpectRefused();
-}
-
-TEST_F(DamagedRecordingTest, DamagedIndexStreamRefusesTheFile) {
-    const auto layout = WriteWithHead({100, 0, 0, 4}, 4);
+    ExpectRefused("cursor offset");
+    test::PatchValue(File(), offsetof(TVSRHeader, CursorTrackOffset), layout.CursorTrackOffset);
     test::PatchFile(File(), layout.KeyFrameIndexOffset + 2, Bytes(1, 0xFF));
-    ExpectRefused();
+    ExpectRefused("damaged index stream");
 }
 
 TEST_F(DamagedRecordingTest, DamagedSegmentRaisesTheDamagedDataError) {
-    const auto layout = WriteWithHead({100, 0, 0, 4}, 4);
+    const auto layout = WriteGood();
     test::PatchFile(File(), layout.KeyFrames[1].Offset + 2, Bytes(1, 0xFF));
     TScreenRecorderPlaybackFile reader(File());
     TMemoryStream frame;

@@ -1,7 +1,6 @@
 #include "PictureFixtures.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <stdexcept>
@@ -15,65 +14,34 @@ namespace vsr::test {
 
 namespace {
 
-class TByteWriter {
-public:
-    void U8(std::uint32_t value) { FBytes.push_back(static_cast<std::byte>(value & 0xFF)); }
-    void U16(std::uint32_t value) {
-        U8(value);
-        U8(value >> 8);
-    }
-    void U32(std::uint32_t value) {
-        U16(value & 0xFFFF);
-        U16(value >> 16);
-    }
-    void Append(const std::vector<std::byte>& bytes) {
-        FBytes.insert(FBytes.end(), bytes.begin(), bytes.end());
-    }
-    void PadTo4(std::size_t rowStart) {
-        while ((FBytes.size() - rowStart) % 4 != 0)
-            U8(0);
-    }
-    std::size_t Size() const { return FBytes.size(); }
-    std::vector<std::byte>& Bytes() { return FBytes; }
+// Appends value little-endian in byteCount bytes.
+void Put(std::vector<std::byte>& out, std::uint32_t value, int byteCount) {
+    for (int i = 0; i < byteCount; ++i)
+        out.push_back(static_cast<std::byte>(value >> (8 * i)));
+}
 
-private:
-    std::vector<std::byte> FBytes;
-};
-
-void WriteRow(TByteWriter& out, const TBitmapFileSpec& spec, std::int32_t y) {
-    const std::size_t rowStart = out.Size();
+void WriteRow(std::vector<std::byte>& out, const TBitmapFileSpec& spec, std::int32_t y) {
+    const std::size_t rowStart = out.size();
     std::uint32_t packed = 0;
     int packedBits = 0;
     for (std::int32_t x = 0; x < spec.Width; ++x) {
         const std::uint32_t value = spec.Values.at(static_cast<std::size_t>(y) * spec.Width + x);
-        switch (spec.BitCount) {
-        case 1:
-        case 4:
-        case 8:
-            packed = packed << spec.BitCount | value;
-            packedBits += spec.BitCount;
-            if (packedBits == 8) {
-                out.U8(packed);
-                packed = 0;
-                packedBits = 0;
-            }
-            break;
-        case 16:
-            out.U16(value);
-            break;
-        case 24:
-            out.U8(value);
-            out.U8(value >> 8);
-            out.U8(value >> 16);
-            break;
-        case 32:
-            out.U32((value & 0xFFFFFF) | spec.FillerByte << 24);
-            break;
+        if (spec.BitCount >= 16) {
+            const std::uint32_t filler = spec.BitCount == 32 ? spec.FillerByte << 24 : 0;
+            Put(out, (value & 0xFFFFFF) | filler, spec.BitCount / 8);
+            continue;
+        }
+        packed = packed << spec.BitCount | value;
+        packedBits += spec.BitCount;
+        if (packedBits == 8) {
+            Put(out, packed, 1);
+            packed = packedBits = 0;
         }
     }
     if (packedBits > 0)
-        out.U8(packed << (8 - packedBits));
-    out.PadTo4(rowStart);
+        Put(out, packed << (8 - packedBits), 1);
+    while ((out.size() - rowStart) % 4 != 0)
+        Put(out, 0, 1);
 }
 
 } // namespace
@@ -81,52 +49,40 @@ void WriteRow(TByteWriter& out, const TBitmapFileSpec& spec, std::int32_t y) {
 std::vector<std::byte> BitmapFile(const TBitmapFileSpec& spec) {
     const bool masks = spec.Compression == 3;
     const std::uint32_t masksAfterHeader = masks && spec.InfoSize == 40 ? 12 : 0;
-    const std::uint32_t pixelOffset =
-        14 + spec.InfoSize + masksAfterHeader + 4 * static_cast<std::uint32_t>(spec.Palette.size());
-    TByteWriter out;
-    out.U8('B');
-    out.U8('M');
-    out.U32(0); // file size, patched below
-    out.U32(0);
-    out.U32(pixelOffset);
-
-    out.U32(spec.InfoSize);
-    out.U32(static_cast<std::uint32_t>(spec.Width));
-    out.U32(static_cast<std::uint32_t>(spec.TopDown ? -spec.Height : spec.Height));
-    out.U16(1);
-    out.U16(spec.BitCount);
-    out.U32(spec.Compression);
-    out.U32(0); // image size: may be 0 for uncompressed data
-    out.U32(2835);
-    out.U32(2835);
-    out.U32(spec.ClrUsed);
-    out.U32(0);
-    if (spec.InfoSize > 40) {
+    std::vector<std::byte> out;
+    Put(out, 'B' | 'M' << 8, 2);
+    Put(out, 0, 4); // file size, patched below
+    Put(out, 0, 4);
+    Put(out,
+        14 + spec.InfoSize + masksAfterHeader + 4 * static_cast<std::uint32_t>(spec.Palette.size()),
+        4);
+    Put(out, spec.InfoSize, 4);
+    Put(out, static_cast<std::uint32_t>(spec.Width), 4);
+    Put(out, static_cast<std::uint32_t>(spec.TopDown ? -spec.Height : spec.Height), 4);
+    Put(out, 1, 2);
+    Put(out, spec.BitCount, 2);
+    Put(out, spec.Compression, 4);
+    Put(out, 0, 4); // image size: may be 0 for uncompressed data
+    Put(out, 2835, 4);
+    Put(out, 2835, 4);
+    Put(out, spec.ClrUsed, 4);
+    Put(out, 0, 4);
+    if (masks || spec.InfoSize > 40)
         for (std::uint32_t mask : spec.Masks)
-            out.U32(masks ? mask : 0);
-        while (out.Size() < 14 + spec.InfoSize)
-            out.U8(0); // alpha mask, colour space and the rest: not used
-    } else if (masks) {
-        for (std::uint32_t mask : spec.Masks)
-            out.U32(mask);
-    }
-    for (std::uint32_t colour : spec.Palette) {
-        out.U8(colour);
-        out.U8(colour >> 8);
-        out.U8(colour >> 16);
-        out.U8(0);
-    }
-    if (!spec.Encoded.empty()) {
-        out.Append(spec.Encoded);
-    } else {
+            Put(out, masks ? mask : 0, 4);
+    while (out.size() < 14 + spec.InfoSize)
+        Put(out, 0, 1); // alpha mask, colour space and the rest: not used
+    for (std::uint32_t colour : spec.Palette)
+        Put(out, colour & 0xFFFFFF, 4);
+    if (!spec.Encoded.empty())
+        out.insert(out.end(), spec.Encoded.begin(), spec.Encoded.end());
+    else
         for (std::int32_t row = 0; row < spec.Height; ++row)
             WriteRow(out, spec, spec.TopDown ? row : spec.Height - 1 - row);
-    }
-    std::vector<std::byte>& bytes = out.Bytes();
-    const auto size = static_cast<std::uint32_t>(bytes.size());
+    const auto size = static_cast<std::uint32_t>(out.size());
     for (int i = 0; i < 4; ++i)
-        bytes[2 + i] = static_cast<std::byte>(size >> (8 * i));
-    return bytes;
+        out[2 + static_cast<std::size_t>(i)] = static_cast<std::byte>(size >> (8 * i));
+    return out;
 }
 
 std::vector<std::byte> BitmapFileOf(const TScreenPicture& picture) {
@@ -153,25 +109,19 @@ std::vector<std::byte> JpegFileOf(const TScreenPicture& picture, int quality, TJ
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, quality, TRUE);
     jpeg_start_compress(&info, TRUE);
-    std::vector<JSAMPLE> row(static_cast<std::size_t>(picture.Width) * 3);
+    std::vector<JSAMPLE> row;
     for (std::int32_t y = 0; y < picture.Height; ++y) {
-        for (std::int32_t x = 0; x < picture.Width; ++x) {
-            const std::uint32_t pixel = picture.At(x, y);
-            if (grey) {
-                row[static_cast<std::size_t>(x)] = static_cast<JSAMPLE>(pixel & 0xFF);
-            } else {
-                row[static_cast<std::size_t>(x) * 3] = static_cast<JSAMPLE>(pixel >> 16);
-                row[static_cast<std::size_t>(x) * 3 + 1] = static_cast<JSAMPLE>(pixel >> 8);
-                row[static_cast<std::size_t>(x) * 3 + 2] = static_cast<JSAMPLE>(pixel);
-            }
-        }
+        row.clear();
+        for (std::int32_t x = 0; x < picture.Width; ++x)
+            for (int shift : grey ? std::vector{0} : std::vector{16, 8, 0})
+                row.push_back(static_cast<JSAMPLE>(picture.At(x, y) >> shift));
         JSAMPROW rows[] = {row.data()};
         jpeg_write_scanlines(&info, rows, 1);
     }
     jpeg_finish_compress(&info);
     jpeg_destroy_compress(&info);
-    std::vector<std::byte> bytes(reinterpret_cast<std::byte*>(buffer),
-                                 reinterpret_cast<std::byte*>(buffer) + size);
+    const auto* first = reinterpret_cast<std::byte*>(buffer);
+    std::vector<std::byte> bytes(first, first + size);
     std::free(buffer);
     return bytes;
 }
@@ -189,13 +139,6 @@ TScreenPicture SmoothPicture(std::int32_t width, std::int32_t height) {
 }
 
 namespace {
-
-int WriteGifBytes(GifFileType* gif, const GifByteType* data, int length) {
-    auto* bytes = static_cast<std::vector<std::byte>*>(gif->UserData);
-    const auto* first = reinterpret_cast<const std::byte*>(data);
-    bytes->insert(bytes->end(), first, first + length);
-    return length;
-}
 
 struct TMapDeleter {
     void operator()(ColorMapObject* map) const { GifFreeMapObject(map); }
@@ -223,7 +166,13 @@ void Check(int result, const char* what) {
 std::vector<std::byte> GifFile(const TGifFileSpec& spec) {
     std::vector<std::byte> bytes;
     int error = 0;
-    GifFileType* gif = EGifOpen(&bytes, WriteGifBytes, &error);
+    const auto write = [](GifFileType* gif, const GifByteType* data, int length) {
+        auto* out = static_cast<std::vector<std::byte>*>(gif->UserData);
+        const auto* first = reinterpret_cast<const std::byte*>(data);
+        out->insert(out->end(), first, first + length);
+        return length;
+    };
+    GifFileType* gif = EGifOpen(&bytes, write, &error);
     if (!gif)
         throw std::runtime_error("GIF fixture: open");
     EGifSetGifVersion(gif, true);
@@ -236,30 +185,23 @@ std::vector<std::byte> GifFile(const TGifFileSpec& spec) {
             GraphicsControlBlock control{};
             control.TransparentColor = image.TransparentIndex;
             GifByteType extension[4];
-            const size_t length = EGifGCBToExtension(&control, extension);
-            Check(
-                EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, static_cast<int>(length), extension),
-                "control block");
+            const auto length = static_cast<int>(EGifGCBToExtension(&control, extension));
+            Check(EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, length, extension), "control");
         }
         const TColourMap local = MakeMap(image.LocalPalette);
         Check(EGifPutImageDesc(gif, image.Left, image.Top, image.Width, image.Height,
                                image.Interlaced, local.get()),
               "image");
         // The encoder takes rows in stored order: interlaced rows in their four passes.
-        std::vector<std::int32_t> rows;
-        if (image.Interlaced) {
-            for (const auto& [start, step] : {std::pair{0, 8}, {4, 8}, {2, 4}, {1, 2}})
-                for (std::int32_t y = start; y < image.Height; y += step)
-                    rows.push_back(y);
-        } else {
-            for (std::int32_t y = 0; y < image.Height; ++y)
-                rows.push_back(y);
-        }
-        for (std::int32_t y : rows) {
-            std::vector<GifPixelType> line(image.Indices.begin() + y * image.Width,
-                                           image.Indices.begin() + (y + 1) * image.Width);
-            Check(EGifPutLine(gif, line.data(), image.Width), "line");
-        }
+        const auto passes = image.Interlaced
+                                ? std::vector<std::pair<int, int>>{{0, 8}, {4, 8}, {2, 4}, {1, 2}}
+                                : std::vector<std::pair<int, int>>{{0, 1}};
+        for (const auto& [start, step] : passes)
+            for (std::int32_t y = start; y < image.Height; y += step) {
+                std::vector<GifPixelType> line(image.Indices.begin() + y * image.Width,
+                                               image.Indices.begin() + (y + 1) * image.Width);
+                Check(EGifPutLine(gif, line.data(), image.Width), "line");
+            }
     }
     Check(EGifCloseFile(gif, &error), "close");
     return bytes;

@@ -1,9 +1,7 @@
 #include "RecordingTestSupport.h"
 
-#include "recording/TileDib.h"
 #include "recording/ZCompressionStream.h"
 
-#include <cstring>
 #include <stdexcept>
 
 namespace vsr::test {
@@ -25,63 +23,6 @@ TScreenPicture WithRect(TScreenPicture picture, std::int32_t x, std::int32_t y, 
     return picture;
 }
 
-TScreenPicture Quantized555(const TScreenPicture& picture) {
-    TScreenPicture result = picture;
-    for (std::uint32_t& pixel : result.Pixels)
-        pixel &= 0xF8F8F8;
-    return result;
-}
-
-namespace {
-
-std::uint32_t ReadPixel(const std::byte* source, std::uint16_t bitCount) {
-    const auto byteAt = [source](int i) { return std::to_integer<std::uint32_t>(source[i]); };
-    if (bitCount == 16) {
-        const std::uint32_t value = byteAt(0) | byteAt(1) << 8;
-        return ((value >> 10) & 0x1F) << 19 | ((value >> 5) & 0x1F) << 11 | (value & 0x1F) << 3;
-    }
-    return byteAt(2) << 16 | byteAt(1) << 8 | byteAt(0);
-}
-
-bool ReadInfo(std::span<const std::byte> payload, TBitmapInfoHeader& info) {
-    if (payload.size() < sizeof(info))
-        return false;
-    std::memcpy(&info, payload.data(), sizeof(info));
-    const bool depthOk = info.biBitCount == 16 || info.biBitCount == 24 || info.biBitCount == 32;
-    return info.biSize == 40 && depthOk && info.biWidth > 0 && info.biHeight > 0 &&
-           info.biCompression == 0 && payload.size() == sizeof(info) + info.biSizeImage;
-}
-
-} // namespace
-
-bool BlitTileDib(std::span<const std::byte> payload, std::int32_t x, std::int32_t y,
-                 TScreenPicture& target) {
-    TBitmapInfoHeader info{};
-    if (!ReadInfo(payload, info))
-        return false;
-    const auto depth = static_cast<TTileBitDepth>(info.biBitCount);
-    const std::int64_t rowBytes = DibRowBytes(info.biWidth, depth);
-    if (rowBytes * info.biHeight != info.biSizeImage || x + info.biWidth > target.Width ||
-        y + info.biHeight > target.Height)
-        return false;
-    for (std::int32_t row = 0; row < info.biHeight; ++row) {
-        const std::byte* source =
-            payload.data() + sizeof(info) + (info.biHeight - 1 - row) * rowBytes;
-        for (std::int32_t column = 0; column < info.biWidth; ++column)
-            target.At(x + column, y + row) =
-                ReadPixel(source + column * info.biBitCount / 8, info.biBitCount);
-    }
-    return true;
-}
-
-std::pair<std::int32_t, std::int32_t> TileSize(std::span<const std::byte> payload) {
-    TBitmapInfoHeader info{};
-    if (payload.size() < sizeof(info))
-        return {0, 0};
-    std::memcpy(&info, payload.data(), sizeof(info));
-    return {info.biWidth, info.biHeight};
-}
-
 std::vector<std::byte> ReadFileBytes(const std::string& fileName) {
     TFileStream file(fileName, TFileMode::OpenRead);
     std::vector<std::byte> bytes(static_cast<std::size_t>(file.Size()));
@@ -100,6 +41,9 @@ void PatchFile(const std::string& fileName, std::int64_t offset, std::span<const
     file.WriteBuffer(bytes);
 }
 
+namespace {
+
+// Appends a zlib stream of count followed by the entries' bytes; returns where it starts.
 std::int64_t AppendTrack(const std::string& fileName, std::int32_t count,
                          std::span<const std::byte> entries) {
     TFileStream file(fileName, TFileMode::OpenReadWrite);
@@ -110,6 +54,8 @@ std::int64_t AppendTrack(const std::string& fileName, std::int32_t count,
     track.Finish();
     return offset;
 }
+
+} // namespace
 
 void ReplaceKeyFrameIndex(const std::string& fileName, std::int32_t count,
                           const std::vector<TKeyFrameEntry>& entries) {

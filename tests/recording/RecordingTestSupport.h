@@ -1,6 +1,6 @@
 #pragma once
-// Helpers of the recording tests: pictures to record, tile decoding back into a picture,
-// file bytes and patches, and tracks appended to a written recording.
+// Helpers of the recording tests: pictures to record, file bytes and patches, tracks appended
+// to a written recording, and the frames a reader delivers.
 
 #include "recording/CustomScreenRecorderPlaybackFile.h"
 #include "recording/ScreenPicture.h"
@@ -20,14 +20,6 @@ TScreenPicture PatternPicture(std::int32_t width, std::int32_t height, std::uint
 // picture with a rectangle filled with colour.
 TScreenPicture WithRect(TScreenPicture picture, std::int32_t x, std::int32_t y, std::int32_t width,
                         std::int32_t height, std::uint32_t colour);
-// The picture as 5-5-5 keeps it, each channel's low 3 bits cleared.
-TScreenPicture Quantized555(const TScreenPicture& picture);
-
-// Decodes a tile payload and copies it into target at (x, y); false when it is malformed.
-bool BlitTileDib(std::span<const std::byte> payload, std::int32_t x, std::int32_t y,
-                 TScreenPicture& target);
-// Width and height of a tile payload.
-std::pair<std::int32_t, std::int32_t> TileSize(std::span<const std::byte> payload);
 
 std::vector<std::byte> ReadFileBytes(const std::string& fileName);
 void WriteFileBytes(const std::string& fileName, std::span<const std::byte> bytes);
@@ -38,12 +30,8 @@ void PatchValue(const std::string& fileName, std::int64_t offset, const TValue& 
     PatchFile(fileName, offset, std::as_bytes(std::span(&value, 1)));
 }
 
-// Appends a zlib stream of count followed by the entries' bytes; returns where it starts.
-// count may differ from the entries given, to make damaged tracks.
-std::int64_t AppendTrack(const std::string& fileName, std::int32_t count,
-                         std::span<const std::byte> entries);
-
-// Appends a replacement key-frame index and points the header at it.
+// Append a replacement key-frame index or cursor track and point the header at it; count may
+// differ from the entries given, to make damaged tracks.
 void ReplaceKeyFrameIndex(const std::string& fileName, std::int32_t count,
                           const std::vector<TKeyFrameEntry>& entries);
 void ReplaceCursorTrack(const std::string& fileName, std::int32_t count,

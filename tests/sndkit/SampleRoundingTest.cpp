@@ -7,29 +7,25 @@
 namespace vsr::sndkit {
 namespace {
 
-TEST(SampleRounding, ClampsToPlusMinus32000NotToTheFullRange) {
-    EXPECT_EQ(RoundDecodedSample(40000.0f), 32000);
-    EXPECT_EQ(RoundDecodedSample(-40000.0f), -32000);
-    EXPECT_EQ(RoundDecodedSample(32767.0f), 32000);
-    EXPECT_EQ(RoundDecodedSample(-32768.0f), -32000);
-    EXPECT_EQ(RoundDecodedSample(31999.6f), 32000);
-    EXPECT_EQ(RoundDecodedSample(std::numeric_limits<float>::infinity()), 32000);
-    EXPECT_EQ(RoundDecodedSample(-std::numeric_limits<float>::infinity()), -32000);
-}
-
-TEST(SampleRounding, RoundsHalvesUpward) {
-    EXPECT_EQ(RoundDecodedSample(-0.5f), 0);
-    EXPECT_EQ(RoundDecodedSample(2.5f), 3);
-    EXPECT_EQ(RoundDecodedSample(-2.5f), -2);
-    EXPECT_EQ(RoundDecodedSample(-2.51f), -3);
-    EXPECT_EQ(RoundDecodedSample(0.49f), 0);
-    EXPECT_EQ(RoundDecodedSample(-1.2f), -1);
-    // Just below one half: in float arithmetic x + 0.5 would round up to 1.
-    EXPECT_EQ(RoundDecodedSample(0.49999997f), 0);
-}
-
-TEST(SampleRounding, NotANumberBecomesSilence) {
-    EXPECT_EQ(RoundDecodedSample(std::numeric_limits<float>::quiet_NaN()), 0);
+// Clamped to +-32000 (not the full range), then floor(x + 0.5); NaN becomes silence.
+TEST(SampleRounding, ClampsThenRoundsHalvesUpward) {
+    constexpr float inf = std::numeric_limits<float>::infinity();
+    const std::pair<float, int> cases[] = {
+        {40000.0f, 32000},
+        {-32768.0f, -32000},
+        {31999.6f, 32000},
+        {inf, 32000},
+        {-inf, -32000},
+        {-0.5f, 0},
+        {2.5f, 3},
+        {-2.5f, -2},
+        {-2.51f, -3},
+        {-1.2f, -1},
+        // Just below one half: in float arithmetic x + 0.5 would round up to 1.
+        {0.49999997f, 0},
+        {std::numeric_limits<float>::quiet_NaN(), 0}};
+    for (const auto& [sample, expected] : cases)
+        EXPECT_EQ(RoundDecodedSample(sample), expected) << sample;
 }
 
 } // namespace

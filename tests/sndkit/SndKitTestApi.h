@@ -9,66 +9,55 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <type_traits>
 #include <vector>
 
 namespace vsr::test {
 
-struct TSndKitApi {
-    void* Module = nullptr;
-    int (*InitSpeexDecoder)(int, void**) = nullptr;
-    void (*StartSpeexDecoder)(void*) = nullptr;
-    void (*SetDecoderChannels)(void*, int) = nullptr;
-    void (*SetDecoderRate)(void*, int) = nullptr;
-    void (*SetDecoderQuality)(void*, int) = nullptr;
-    void (*SetDecoderComplexity)(void*, int) = nullptr;
-    int (*SpeexMyDecode)(void*, const unsigned char*, int, short*) = nullptr;
-    void (*DoneSpeexDecoder)(void**) = nullptr;
-    int (*InitSpeexEncoder)(int, void**) = nullptr;
-    void (*StartSpeexEncoder)(void*) = nullptr;
-    void (*SetEncoderChannels)(void*, int) = nullptr;
-    void (*SetEncoderRate)(void*, int) = nullptr;
-    void (*SetEncoderQuality)(void*, int) = nullptr;
-    void (*SetEncoderComplexity)(void*, int) = nullptr;
-    int (*GetEncoderFrameSize)(void*) = nullptr;
-    int (*SpeexMyEncode16)(void*, const short*, int, unsigned char*) = nullptr;
-    void (*DoneSpeexEncoder)(void**) = nullptr;
-    int (*IsInitialized)() = nullptr;
-    void (*DeinitDll)() = nullptr;
+#define VSR_SNDKIT_ENTRIES(X)                                                                      \
+    X(InitSpeexDecoder, int(int, void**))                                                          \
+    X(StartSpeexDecoder, void(void*))                                                              \
+    X(SetDecoderChannels, void(void*, int))                                                        \
+    X(SetDecoderRate, void(void*, int))                                                            \
+    X(SetDecoderQuality, void(void*, int))                                                         \
+    X(SetDecoderComplexity, void(void*, int))                                                      \
+    X(SpeexMyDecode, int(void*, const unsigned char*, int, short*))                                \
+    X(DoneSpeexDecoder, void(void**))                                                              \
+    X(InitSpeexEncoder, int(int, void**))                                                          \
+    X(StartSpeexEncoder, void(void*))                                                              \
+    X(SetEncoderChannels, void(void*, int))                                                        \
+    X(SetEncoderRate, void(void*, int))                                                            \
+    X(SetEncoderQuality, void(void*, int))                                                         \
+    X(SetEncoderComplexity, void(void*, int))                                                      \
+    X(GetEncoderFrameSize, int(void*))                                                             \
+    X(SpeexMyEncode16, int(void*, const short*, int, unsigned char*))                              \
+    X(DoneSpeexEncoder, void(void**))                                                              \
+    X(IsInitialized, int())                                                                        \
+    X(DeinitDll, void())
 
-    TSndKitApi() {
-        Module = dlopen(VSR_SNDKIT_PATH, RTLD_NOW | RTLD_LOCAL);
-        if (!Module)
-            return;
-        Bind(InitSpeexDecoder, "InitSpeexDecoder");
-        Bind(StartSpeexDecoder, "StartSpeexDecoder");
-        Bind(SetDecoderChannels, "SetDecoderChannels");
-        Bind(SetDecoderRate, "SetDecoderRate");
-        Bind(SetDecoderQuality, "SetDecoderQuality");
-        Bind(SetDecoderComplexity, "SetDecoderComplexity");
-        Bind(SpeexMyDecode, "SpeexMyDecode");
-        Bind(DoneSpeexDecoder, "DoneSpeexDecoder");
-        Bind(InitSpeexEncoder, "InitSpeexEncoder");
-        Bind(StartSpeexEncoder, "StartSpeexEncoder");
-        Bind(SetEncoderChannels, "SetEncoderChannels");
-        Bind(SetEncoderRate, "SetEncoderRate");
-        Bind(SetEncoderQuality, "SetEncoderQuality");
-        Bind(SetEncoderComplexity, "SetEncoderComplexity");
-        Bind(GetEncoderFrameSize, "GetEncoderFrameSize");
-        Bind(SpeexMyEncode16, "SpeexMyEncode16");
-        Bind(DoneSpeexEncoder, "DoneSpeexEncoder");
-        Bind(IsInitialized, "IsInitialized");
-        Bind(DeinitDll, "DeinitDll");
-    }
+struct TSndKitApi {
+    void* Module = dlopen(VSR_SNDKIT_PATH, RTLD_NOW | RTLD_LOCAL);
+#define VSR_DECLARE(name, type)                                                                    \
+    std::add_pointer_t<type> name =                                                                \
+        reinterpret_cast<std::add_pointer_t<type>>(Module ? dlsym(Module, #name) : nullptr);
+    VSR_SNDKIT_ENTRIES(VSR_DECLARE)
+#undef VSR_DECLARE
+
     ~TSndKitApi() {
         if (Module)
             dlclose(Module);
     }
+    TSndKitApi() = default;
     TSndKitApi(const TSndKitApi&) = delete;
     TSndKitApi& operator=(const TSndKitApi&) = delete;
 
-    bool Complete() const { return Module && Missing == 0; }
+    bool Complete() const {
+#define VSR_CHECK(name, type) &&name
+        return Module VSR_SNDKIT_ENTRIES(VSR_CHECK);
+#undef VSR_CHECK
+    }
 
-    // A started encoder with the given settings, in the order the program uses.
+    // A started codec with the given settings, in the order the program uses.
     void* MakeEncoder(int quality, int complexity) const {
         void* handle = nullptr;
         EXPECT_EQ(InitSpeexEncoder(1, &handle), 0);
@@ -89,16 +78,6 @@ struct TSndKitApi {
         SetDecoderComplexity(handle, complexity);
         return handle;
     }
-
-private:
-    template <typename F> void Bind(F& proc, const char* name) {
-        proc = reinterpret_cast<F>(dlsym(Module, name));
-        if (!proc) {
-            ADD_FAILURE() << "libsndkit does not export " << name;
-            ++Missing;
-        }
-    }
-    int Missing = 0;
 };
 
 // A loud voice-like test signal: two tones and a deterministic noise, clipped at the

@@ -1,49 +1,47 @@
 #pragma once
-// The controls of the stand-in sound library (tests/sndkit/standin), reached directly.
+// The state of the stand-in sound library (tests/sndkit/standin): the answers its entries give
+// and the log of the calls they received. Shared by the library and the tests that load it.
 
-#include <gtest/gtest.h>
-
-#include <dlfcn.h>
-
-#include <stdexcept>
 #include <string>
+
+#ifndef VSR_STANDIN_LIBRARY
+#include <dlfcn.h>
+#include <stdexcept>
+#endif
 
 namespace vsr::test {
 
+struct TStandInState {
+    int InitResult = 5; // refused until a test says otherwise
+    int FrameSize = 160;
+    int EncodeResult = 29;
+    int Initialized = 0;
+    std::string Log; // "Init(1);Start;...;Encode(320,silent);Done(handle);"
+};
+
+#ifndef VSR_STANDIN_LIBRARY
+// The stand-in's state, reached directly; loading the library keeps it loaded while used.
 class TStandInControls {
 public:
     TStandInControls() : FModule(dlopen(VSR_STANDIN_SNDKIT_PATH, RTLD_NOW)) {
-        EXPECT_NE(FModule, nullptr) << dlerror();
+        if (!FModule)
+            throw std::runtime_error(dlerror());
+        FState = static_cast<TStandInState*>(dlsym(FModule, "StandInState"));
     }
-    ~TStandInControls() {
-        if (FModule)
-            dlclose(FModule);
-    }
+    ~TStandInControls() { dlclose(FModule); }
     TStandInControls(const TStandInControls&) = delete;
     TStandInControls& operator=(const TStandInControls&) = delete;
 
-    // Also clears the counters and the call log.
+    // Sets the answers and clears the log.
     void Set(int initResult, int frameSize, int encodeResult, int initialized) const {
-        Proc<void (*)(int, int, int, int)>("StandInSet")(initResult, frameSize, encodeResult,
-                                                         initialized);
+        *FState = {initResult, frameSize, encodeResult, initialized, {}};
     }
-    std::string CallLog() const { return Proc<const char* (*)()>("StandInCallLog")(); }
-    int DoneCalls() const { return Proc<int (*)()>("StandInDoneCalls")(); }
-    int DoneCallsWithNullHandle() const {
-        return Proc<int (*)()>("StandInDoneCallsWithNullHandle")();
-    }
-    int DeinitCalls() const { return Proc<int (*)()>("StandInDeinitCalls")(); }
-    int EncodeInBytes() const { return Proc<int (*)()>("StandInEncodeInBytes")(); }
-    bool EncodeInWasSilence() const { return Proc<int (*)()>("StandInEncodeInWasSilence")() != 0; }
+    const std::string& Log() const { return FState->Log; }
 
 private:
-    template <typename F> F Proc(const char* name) const {
-        auto proc = reinterpret_cast<F>(dlsym(FModule, name));
-        if (!proc)
-            throw std::runtime_error(std::string("stand-in library lacks ") + name);
-        return proc;
-    }
     void* FModule;
+    TStandInState* FState = nullptr;
 };
+#endif
 
 } // namespace vsr::test
