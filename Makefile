@@ -16,10 +16,16 @@ $(BUILD)/build.ninja:
 build: $(BUILD)/build.ninja
 	cmake --build --preset $(PRESET)
 
+# Plays the demo recording in the player; without a display, shows what it holds instead.
 run: deps
 	@$(MAKE) --no-print-directory build
 	$(BUILD)/src/vsr demo -o $(DEMO)
-	$(BUILD)/src/vsr info $(DEMO)
+	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
+		echo "The player needs a display (DISPLAY or WAYLAND_DISPLAY); showing the recording instead."; \
+		$(BUILD)/src/vsr info $(DEMO); \
+	else \
+		$(BUILD)/src/vsrplayer $(DEMO); \
+	fi
 
 test: deps
 	@$(MAKE) --no-print-directory build

@@ -1,0 +1,241 @@
+#pragma once
+// TSRPlaybackDlg: the player window. It owns the open recording (reader, voice track,
+// overlay, off-screen picture and the voice track's temporary file), plays it with the
+// playback loop on the worker thread of BackExec1 against the audio clock of AudioPlayback,
+// paints the picture on PlayPanel and drives the transport buttons.
+//
+// The class is split by concern over several files: SRPlaybackDlg.cpp (creation, destruction,
+// messages), SRPlaybackDlgLayout.cpp (controls), SRPlaybackDlgLifeCycle.cpp (opening and
+// closing a recording), SRPlaybackDlgLoop.cpp (the loop and the audio side),
+// SRPlaybackDlgPaint.cpp (painting and layout of the picture), SRPlaybackDlgTransport.cpp
+// (buttons, timers, end of playback) and SRPlaybackDlgSeekBar.cpp (seek bar and time display).
+//
+// Threads: everything runs on the main thread except BackExec1Exec and what it calls
+// (PlayTime, WaitUntil, UpdateCursorPos), which run on the worker. The worker shares only
+// FBitmap (under its canvas lock), the two events and the atomic fields below; it reports an
+// error by a private message, never by touching a widget.
+
+#include "audio/AudioOut.h"
+#include "audio/SpxStream.h"
+#include "platform/Event.h"
+#include "platform/MessageQueue.h"
+#include "player/BackExec.h"
+#include "player/ButtonGlyphs.h"
+#include "recording/CustomScreenRecorderPlaybackFile.h"
+#include "recording/ScreenRecorderOverlayFile.h"
+#include "render/Bitmap32.h"
+#include "render/Geometry.h"
+
+#include <QImage>
+#include <QMainWindow>
+#include <QPointer>
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <string>
+#include <string_view>
+
+class QAction;
+class QFrame;
+class QLabel;
+class QProgressBar;
+class QScrollArea;
+class QTimer;
+class QToolButton;
+
+namespace vsr {
+
+class TPicture;
+class TPlayTrackBar;
+class TTileDecoder;
+class TUserPaintPanel;
+class TCustomSliderBar;
+struct TSliderMouse;
+enum class TMousePress;
+
+// Private messages of the window.
+inline constexpr std::uint32_t cStartSourceMessage = cFirstUserMessage + 10; // 1034
+inline constexpr std::uint32_t cCloseSourceMessage = cFirstUserMessage + 90; // 1114
+// An error of the playback loop, to be shown on the main thread.
+inline constexpr std::uint32_t cLoopErrorMessage = cFirstUserMessage + 100; // 1124
+
+// Audio format of the player's wave output: 200 ms buffers of 8000 Hz 16-bit mono.
+inline constexpr std::int32_t cPlaybackBufferSize = 3200;
+inline constexpr std::int32_t cPlaybackFrameRate = 8000;
+inline constexpr std::int32_t cPcmBytesPerMs = 16;
+
+// "h:mm:ss" for a whole number of seconds, with the given separator.
+std::string FormatTime(std::int64_t seconds, std::string_view separator);
+
+class TSRPlaybackDlg : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // Creates the window in its framed view with the controls shown and the picture
+    // stretched to fit.
+    explicit TSRPlaybackDlg(QWidget* parent = nullptr);
+    // Closes the recording; releases and deletes the sound library copy, if one was given.
+    ~TSRPlaybackDlg() override;
+    TSRPlaybackDlg(const TSRPlaybackDlg&) = delete;
+    TSRPlaybackDlg& operator=(const TSRPlaybackDlg&) = delete;
+
+    // Closes the current recording and opens and plays name. False when opening failed; the
+    // error has then been shown and no recording is open.
+    bool OpenRecording(const std::string& name);
+    void CloseRecording();
+    // The temporary copy of the sound library that main() wrote and chose.
+    void SetSndKitCopy(std::string fileName) { FSndKitCopy = std::move(fileName); }
+
+    // Observers of the playback state (main thread).
+    const TBitmap32* Bitmap() const { return FBitmap.get(); }
+    bool HasRecording() const { return FReader != nullptr; }
+    bool Playing() const { return FPlaying; }
+    bool AudioActive() const { return AudioPlayback.Active(); }
+    bool RunFinished() const { return BackExec1.Finished(); }
+    TPoint CursorPos() const { return {FCursorX, FCursorY}; }
+    const std::string& AudioFile() const { return FAudioFile; }
+    const TScreenRecorderOverlayFile* Overlay() const { return FOverlay.get(); }
+    // The audio clock in ms; any thread.
+    std::uint32_t PlayTime() const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    enum class TStreamPass { Read, Wait, Leave };
+    enum class THintShown { No, Yes };
+
+    // Creation (SRPlaybackDlg.cpp).
+    void WireComponents();
+    void MessageReceived(const TMessage& message);
+    void FormCloseQuery();
+    void FormDestroy();
+    void ShowMouseCursor(bool show);
+
+    // Controls (SRPlaybackDlgLayout.cpp).
+    void CreateControls();
+    void CreatePlayArea(QWidget* parent);
+    void CreateStreamStatusPanel();
+    void CreateControlsPanel(QWidget* parent);
+    QToolButton* CreateButton(const char* name, int left, TGlyph glyph, const char* hint,
+                              THintShown hintShown);
+    void CreateCaption(const char* name, const char* text, int left);
+    void CreateTimers();
+    QTimer* CreateTimer(const char* name, int intervalMs);
+    void PlaceControls();
+
+    // Life cycle (SRPlaybackDlgLifeCycle.cpp).
+    void OpenFile(const std::string& name);
+    void ExtractAudio(TStream& source, std::int64_t audioOffset);
+    void PrepareBitmap(std::int32_t width, std::int32_t height);
+    void MOpenClick();
+
+    // The playback loop and the audio side (SRPlaybackDlgLoop.cpp).
+    void BackExec1Exec(TCustomBackExec& sender);
+    TStreamPass StreamUnderflowPass();
+    void DrawFrame(TMemoryStream& payload, std::uint32_t time, std::int32_t x, std::int32_t y,
+                   TTileDecoder& decoder);
+    bool WaitRunEvent();
+    void FinalWait(std::uint32_t lastTime, std::int64_t frames);
+    void WaitUntil(std::uint32_t time);
+    void UpdateCursorPos(std::uint32_t time);
+    bool AudioPlaybackFillBuffer(std::span<std::byte> buffer, std::int32_t& size);
+
+    // Painting (SRPlaybackDlgPaint.cpp).
+    void PlayPanelPaint(TUserPaintPanel& sender);
+    TRect FitRect() const;
+    void UpdateLayout();
+    void DrawCentred(const TPicture* picture);
+
+    // Transport (SRPlaybackDlgTransport.cpp).
+    void PlayButtonClick();
+    void PlayFromBeginning();
+    void EndActiveRun();
+    void PauseButtonClick();
+    void StopButtonClick();
+    void ToStartButtonClick();
+    void RewindButtonClick();
+    void FFWButtonClick();
+    void JumpKeyFrame(bool forward);
+    void StopRunAndWait();
+    void StartRun(const char* origin);
+    void HeaderDelayTimerTimer();
+    void TrailerDelayTimerTimer();
+    void AudioPlaybackStop();
+    void AudioRanDry();
+    void BackExec1Finished();
+    void BackExec1Error(const std::exception& error);
+    void ShowLoopErrors();
+    void EndOfPlayback();
+    void OpenLink(const std::string& link);
+
+    // Seek bar and time display (SRPlaybackDlgSeekBar.cpp).
+    void SetupSeekBar();
+    void UpdateTimerTimer();
+    void AudioTrackBarMouseDown(TCustomSliderBar& sender, const TSliderMouse& mouse,
+                                TMousePress& press);
+    void ShowTimes(std::uint32_t elapsedSeconds);
+
+    // Controls (owned by Qt's parent chain).
+    QScrollArea* ScrollBox1 = nullptr;
+    TUserPaintPanel* PlayPanel = nullptr;
+    QFrame* StreamStatusPanel = nullptr;
+    QLabel* StreamStatusLabel = nullptr;
+    QProgressBar* StreamProgress = nullptr;
+    QPointer<QFrame> InfoPanel;
+    QFrame* ControlsPanel = nullptr;
+    QToolButton* ToStartButton = nullptr;
+    QToolButton* RewindButton = nullptr;
+    QToolButton* PlayButton = nullptr;
+    QToolButton* PauseButton = nullptr;
+    QToolButton* StopButton = nullptr;
+    QToolButton* FFWButton = nullptr;
+    QToolButton* LoadButton = nullptr;
+    TPlayTrackBar* AudioTrackBar = nullptr;
+    QLabel* TimeLabel = nullptr;
+    QAction* MStretch = nullptr;
+    QImage CursorImg;
+    QTimer* UpdateTimer = nullptr;
+    QTimer* HeaderDelayTimer = nullptr;
+    QTimer* TrailerDelayTimer = nullptr;
+    QTimer* Timer1 = nullptr;
+    QTimer* Timer2 = nullptr;
+    QTimer* HideMouseTimer = nullptr;
+
+    // The open recording.
+    std::unique_ptr<TCustomScreenRecorderPlaybackFile> FReader;
+    std::unique_ptr<TSpxStream> FAudioStream;
+    std::unique_ptr<TBitmap32> FBitmap;
+    std::unique_ptr<TScreenRecorderOverlayFile> FOverlay;
+    std::string FAudioFile;
+    std::string FExtractedFile;
+    std::string FSndKitCopy;
+
+    // Shared with the worker.
+    TEvent FStopEvent;
+    TEvent FRunEvent;
+    std::atomic<bool> FPlaying = false;
+    std::atomic<bool> FBuffering = false;
+    std::atomic<std::int32_t> FLastX = -1;
+    std::atomic<std::int32_t> FLastY = -1;
+    std::atomic<std::int32_t> FCursorX = 0;
+    std::atomic<std::int32_t> FCursorY = 0;
+    std::mutex FLoopErrorLock;
+    std::deque<std::string> FLoopErrors;
+
+    bool FFullScreen = false;
+    bool FOutsideMenu = true;
+    bool FCursorShown = true;
+
+    // Components; the message target last, so that it goes first.
+    TAudioOut AudioPlayback;
+    TBackExec BackExec1;
+    std::unique_ptr<TMessageTarget> FMessages;
+};
+
+} // namespace vsr

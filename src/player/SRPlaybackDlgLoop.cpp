@@ -1,0 +1,125 @@
+// The playback loop on BackExec1's worker, the audio clock it follows, and the window's side
+// of the wave output.
+#include "player/SRPlaybackDlg.h"
+
+#include "render/Drawing.h"
+#include "render/TileDecoder.h"
+#include "shell/Trace.h"
+
+#include <chrono>
+#include <thread>
+
+namespace vsr {
+
+namespace {
+
+constexpr auto cClockPoll = std::chrono::milliseconds(20);
+
+} // namespace
+
+std::uint32_t TSRPlaybackDlg::PlayTime() const {
+    if (!FAudioStream)
+        return 0;
+    const auto queuedBytes =
+        static_cast<std::int32_t>(AudioPlayback.QueuedBuffers() * AudioPlayback.BufferSize());
+    const std::int64_t played = FAudioStream->Position() - queuedBytes;
+    const std::int64_t time = played / cPcmBytesPerMs;
+    return time < 0 ? 0 : static_cast<std::uint32_t>(time);
+}
+
+// The cursor drawn is the next recorded position after time.
+void TSRPlaybackDlg::UpdateCursorPos(std::uint32_t time) {
+    const TCursorList& cursors = FReader->Cursors();
+    for (std::size_t i = 0; i < cursors.Count(); ++i) {
+        const TCursorEntry& entry = cursors[i];
+        if (entry.Time > time) {
+            FCursorX = entry.X;
+            FCursorY = entry.Y;
+            return;
+        }
+    }
+}
+
+// Pausing does not end this wait: the clock simply stands still.
+void TSRPlaybackDlg::WaitUntil(std::uint32_t time) {
+    while (time > PlayTime() && !BackExec1.Terminated() && FPlaying) {
+        UpdateCursorPos(PlayTime());
+        std::this_thread::sleep_for(cClockPoll);
+    }
+}
+
+// Only a streamed recording can run short of data; a file holds all of it.
+TSRPlaybackDlg::TStreamPass TSRPlaybackDlg::StreamUnderflowPass() {
+    return TStreamPass::Read;
+}
+
+bool TSRPlaybackDlg::WaitRunEvent() {
+    TEvent* const events[] = {&FRunEvent, &FStopEvent};
+    return WaitForAny(events) == 0;
+}
+
+void TSRPlaybackDlg::BackExec1Exec(TCustomBackExec& sender) {
+    TMemoryStream payload;
+    TTileDecoder decoder;
+    FBuffering = false;
+    std::int64_t frames = 0;
+    std::uint32_t time = 0;
+    while (!sender.Terminated()) {
+        const TStreamPass pass = StreamUnderflowPass();
+        if (pass == TStreamPass::Leave)
+            break;
+        if (pass == TStreamPass::Wait)
+            continue;
+        std::int32_t x = 0;
+        std::int32_t y = 0;
+        if (!FReader->ReadFrame(time, x, y, payload))
+            break;
+        ++frames;
+        DrawFrame(payload, time, x, y, decoder);
+        if (!WaitRunEvent())
+            break;
+    }
+    FinalWait(time, frames);
+}
+
+// Steps 4 to 9 of a pass: decode, wait for a new screen update's time, compose.
+void TSRPlaybackDlg::DrawFrame(TMemoryStream& payload, std::uint32_t time, std::int32_t x,
+                               std::int32_t y, TTileDecoder& decoder) {
+    const TTileImage* tile = decoder.TileToBitmap(payload);
+    const std::int32_t width = tile ? tile->Width : 0;
+    const std::int32_t height = tile ? tile->Height : 0;
+    TraceFmt("Img: %d, %d  %d, %d    Time: %d, PlayTime: %d", x, y, width, height, time,
+             PlayTime());
+    if (FLastY > y || (FLastY == y && FLastX >= x)) {
+        TraceFmt("Delay with cursor update: %d", time);
+        WaitUntil(time);
+    }
+    UpdateCursorPos(time);
+    if (tile)
+        BlitTile(*FBitmap, tile->View(), x, y);
+    FLastX = x;
+    FLastY = y;
+}
+
+// The run lasts as long as the recording unless it is stopped.
+void TSRPlaybackDlg::FinalWait(std::uint32_t lastTime, std::int64_t frames) {
+    const TVSRHeader& header = FReader->Header();
+    const std::uint32_t duration = header.StopTickCount - header.StartTickCount;
+    TraceFmt("Images played back: %d", frames);
+    TraceFmt("Header.StopTickCount: %d. T: %d", duration, lastTime);
+    const auto remaining = static_cast<std::int32_t>(duration - PlayTime());
+    if (remaining > 0)
+        FStopEvent.Wait(std::chrono::milliseconds(remaining));
+}
+
+bool TSRPlaybackDlg::AudioPlaybackFillBuffer(std::span<std::byte> buffer, std::int32_t& size) {
+    if (!FAudioStream) {
+        size = 0;
+        return false;
+    }
+    const auto wanted = std::min<std::size_t>(buffer.size(), static_cast<std::size_t>(size));
+    size = static_cast<std::int32_t>(FAudioStream->Read(buffer.first(wanted)));
+    return size > 0;
+}
+
+} // namespace vsr

@@ -1,0 +1,55 @@
+// The seek bar and the time display: set up from the voice track, moved by the update timer.
+#include "player/SRPlaybackDlg.h"
+
+#include "audio/SoundIntervals.h"
+#include "controls/PlayTrackBar.h"
+#include "controls/UserPaintPanel.h"
+#include "shell/Format.h"
+
+#include <QLabel>
+
+namespace vsr {
+
+std::string FormatTime(std::int64_t seconds, std::string_view separator) {
+    return Format("%d%s%.2d%s%.2d", seconds / 3600, separator, (seconds % 3600) / 60, separator,
+                  seconds % 60);
+}
+
+// Elapsed time above the total; Qt breaks label lines at a line feed.
+void TSRPlaybackDlg::ShowTimes(std::uint32_t elapsedSeconds) {
+    const std::string text =
+        FormatTime(elapsedSeconds, ":") + "\n" + FormatTime(FAudioStream->Duration(), ":");
+    TimeLabel->setText(QString::fromStdString(text));
+}
+
+// Raises the seek bar's range error for a voice track of fewer than 10 decoded bytes.
+void TSRPlaybackDlg::SetupSeekBar() {
+    const auto size = static_cast<std::int32_t>(FAudioStream->Size());
+    AudioTrackBar->SetMax(size);
+    AudioTrackBar->SetFrequency(size / 10);
+    ShowTimes(0);
+    AudioTrackBar->Intervals().FreeAll();
+    for (const TSoundInterval& interval : SoundIntervals(*FAudioStream))
+        AudioTrackBar->Intervals().Add(interval.From, interval.To);
+    AudioTrackBar->update();
+}
+
+void TSRPlaybackDlg::UpdateTimerTimer() {
+    if (FAudioStream) {
+        const auto queuedBytes =
+            static_cast<std::int32_t>(AudioPlayback.QueuedBuffers() * AudioPlayback.BufferSize());
+        AudioTrackBar->SetPosition(
+            static_cast<std::int32_t>(FAudioStream->Position() - queuedBytes));
+        ShowTimes(PlayTime() / 1000);
+    }
+    PlayPanel->update();
+    StreamStatusPanel->setVisible(FBuffering);
+}
+
+// The bar only displays progress: every press is dropped before the bar acts on it.
+void TSRPlaybackDlg::AudioTrackBarMouseDown(TCustomSliderBar&, const TSliderMouse&,
+                                            TMousePress& press) {
+    press = TMousePress::Abort;
+}
+
+} // namespace vsr
