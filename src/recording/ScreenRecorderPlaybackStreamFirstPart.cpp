@@ -1,0 +1,94 @@
+// The first-part worker of TScreenRecorderPlaybackStream and its completion on the main thread.
+#include "recording/ScreenRecorderPlaybackStream.h"
+
+#include "shell/Messages.h"
+#include "shell/Trace.h"
+
+#include <algorithm>
+#include <thread>
+
+namespace vsr {
+
+namespace {
+
+constexpr std::int64_t HeaderBytes = sizeof(TVSRHeader);
+constexpr auto SignalPollStep = std::chrono::milliseconds(50);
+
+} // namespace
+
+void TScreenRecorderPlaybackStream::FirstPartWork(TCustomBackExec& exec) {
+    Trace("Download first part start - waiting signal");
+    if (WaitForStartSignal(exec)) {
+        try {
+            DownloadFirstPart(exec);
+        } catch (const std::exception& error) {
+            FFirstPartError = error.what();
+        }
+    }
+    Trace("Download first part end");
+}
+
+bool TScreenRecorderPlaybackStream::WaitForStartSignal(TCustomBackExec& exec) {
+    while (!FStartSignal && !exec.Terminated() && !FDestroying)
+        std::this_thread::sleep_for(SignalPollStep);
+    return !exec.Terminated() && !FDestroying;
+}
+
+void TScreenRecorderPlaybackStream::DownloadFirstPart(TCustomBackExec& exec) {
+    Trace("Download first part start - signal to start");
+    TStreamBlockSize blockSize;
+    std::int64_t position = HeaderBytes;
+    const std::int64_t end = Header().KeyFrameIndexOffset;
+    while (position < end && !exec.Terminated()) {
+        const std::int64_t size = std::min(blockSize.Bytes(), end - position);
+        const TByteString bytes =
+            FetchWithRetries(exec, *FFirstPartClient, position, size, blockSize);
+        if (FDestroying)
+            break;
+        if (bytes.empty())
+            throw EScreenRecorderPlaybackStream(std::string(sVSRStreamNoData));
+        StoreBlock(position, bytes);
+        const auto arrived = static_cast<std::int64_t>(bytes.size());
+        const std::int64_t neededEnd = FFirstPartNeeded + HeaderBytes;
+        const std::int64_t counted = neededEnd >= position + arrived
+                                         ? arrived
+                                         : std::max<std::int64_t>(neededEnd - position, 0);
+        position += arrived;
+        if (counted > 0) {
+            CountProgress(counted);
+            TraceFmt("Download count: %d, Progress: %d, Total: %d, Block Size: %d first part",
+                     FProgressCount.load(), FProgress.load(), FProgressTotal.load(), counted);
+        }
+        if (FKeyFramesKnown) {
+            AdvanceCompleteKeyFrames(position);
+            if (!exec.Terminated() && OnFirstPartProgress)
+                OnFirstPartProgress(*this);
+        }
+    }
+    if (!FDestroying && position >= end)
+        FFirstPartDone = true;
+}
+
+// One block can complete several segments.
+void TScreenRecorderPlaybackStream::AdvanceCompleteKeyFrames(std::int64_t position) {
+    const auto last = static_cast<std::int32_t>(KeyFrames().Count()) - 1;
+    std::int32_t complete = FLastCompleteKeyFrame;
+    while (complete < last && position >= SegmentEnd(static_cast<std::size_t>(complete + 1)))
+        ++complete;
+    FLastCompleteKeyFrame = complete;
+}
+
+// Reported like the last part's: playback must not wait for data that will never come.
+void TScreenRecorderPlaybackStream::FirstPartCompleted() {
+    if (FDestroying)
+        return;
+    const std::string error = std::exchange(FFirstPartError, {});
+    if (!error.empty()) {
+        if (OnFirstPartError)
+            OnFirstPartError(*this, error);
+    } else if (FFirstPartDone && OnFirstPartFinished) {
+        OnFirstPartFinished(*this);
+    }
+}
+
+} // namespace vsr

@@ -1,0 +1,206 @@
+#include "support/FaultServer.h"
+
+#include <arpa/inet.h>
+#include <cstdlib>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace vsr::test {
+
+namespace {
+
+constexpr int PollStepMs = 10;
+
+std::string Decode(const std::string& text) {
+    std::string result;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size()) {
+            result += static_cast<char>(std::strtol(text.substr(i + 1, 2).c_str(), nullptr, 16));
+            i += 2;
+        } else {
+            result += text[i];
+        }
+    }
+    return result;
+}
+
+void SendAll(int fd, const std::string& data) {
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::send(fd, data.data() + done, data.size() - done, MSG_NOSIGNAL);
+        if (n <= 0)
+            return; // the client went away
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+std::string Head(int status, std::size_t contentLength) {
+    return "HTTP/1.1 " + std::to_string(status) +
+           " Status\r\nContent-Length: " + std::to_string(contentLength) +
+           "\r\nContent-Type: application/octet-stream\r\nConnection: close\r\n\r\n";
+}
+
+void CloseWithReset(int fd) {
+    linger option{1, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &option, sizeof(option));
+    ::close(fd);
+}
+
+} // namespace
+
+std::string TFaultRequest::Query(const std::string& key) const {
+    const std::size_t query = Target.find('?');
+    if (query == std::string::npos)
+        return {};
+    std::size_t start = query + 1;
+    while (start <= Target.size()) {
+        std::size_t end = Target.find('&', start);
+        if (end == std::string::npos)
+            end = Target.size();
+        const std::string pair = Target.substr(start, end - start);
+        if (pair.starts_with(key + "="))
+            return Decode(pair.substr(key.size() + 1));
+        start = end + 1;
+    }
+    return {};
+}
+
+std::int64_t TFaultRequest::QueryNumber(const std::string& key) const {
+    return std::strtoll(Query(key).c_str(), nullptr, 10);
+}
+
+TFaultReply TFaultReply::Answer(int status, std::string body) {
+    TFaultReply reply;
+    reply.Status = status;
+    reply.Body = std::move(body);
+    return reply;
+}
+
+TFaultReply TFaultReply::Silent() {
+    TFaultReply reply;
+    reply.Kind = TKind::Silent;
+    return reply;
+}
+
+TFaultReply TFaultReply::ResetMidBody(std::string body, std::size_t bytesBeforeReset) {
+    TFaultReply reply;
+    reply.Kind = TKind::ResetMidBody;
+    reply.Body = std::move(body);
+    reply.BytesBeforeReset = bytesBeforeReset;
+    return reply;
+}
+
+TFaultServer::TFaultServer(TFaultHandler handler) : FHandler(std::move(handler)) {
+    FListener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(address);
+    if (FListener < 0 || ::bind(FListener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        ::listen(FListener, 16) != 0 ||
+        ::getsockname(FListener, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+        ::pipe2(FWakePipe, O_CLOEXEC) != 0)
+        throw std::runtime_error("fault server: cannot listen on 127.0.0.1");
+    FPort = ntohs(address.sin_port);
+    FThread = std::thread([this] { Serve(); });
+}
+
+TFaultServer::~TFaultServer() {
+    const char stop = 's';
+    (void)!::write(FWakePipe[1], &stop, 1);
+    FThread.join();
+    for (auto& [fd, connection] : FConnections)
+        ::close(fd);
+    ::close(FListener);
+    ::close(FWakePipe[0]);
+    ::close(FWakePipe[1]);
+}
+
+std::string TFaultServer::BaseURL() const {
+    return "http://127.0.0.1:" + std::to_string(FPort) + "/";
+}
+
+std::vector<std::string> TFaultServer::Targets() const {
+    std::lock_guard lock(FLock);
+    return FTargets;
+}
+
+void TFaultServer::Serve() {
+    for (;;) {
+        std::vector<pollfd> fds{{FWakePipe[0], POLLIN, 0}, {FListener, POLLIN, 0}};
+        for (const auto& [fd, connection] : FConnections)
+            fds.push_back({fd, POLLIN, 0});
+        ::poll(fds.data(), fds.size(), PollStepMs);
+        if (fds[0].revents)
+            return;
+        if (fds[1].revents & POLLIN)
+            Accept();
+        for (std::size_t i = 2; i < fds.size(); ++i) {
+            TConnection& connection = FConnections[fds[i].fd];
+            const bool keep = (fds[i].revents & (POLLIN | POLLHUP | POLLERR))
+                                  ? Receive(fds[i].fd, connection)
+                                  : Respond(fds[i].fd, connection);
+            if (!keep) {
+                FConnections.erase(fds[i].fd);
+                FOpenConnections = FConnections.size();
+            }
+        }
+    }
+}
+
+void TFaultServer::Accept() {
+    const int fd = ::accept4(FListener, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd >= 0) {
+        FConnections[fd] = {};
+        FOpenConnections = FConnections.size();
+    }
+}
+
+bool TFaultServer::Receive(int fd, TConnection& connection) {
+    char buffer[4096];
+    const ssize_t n = ::recv(fd, buffer, sizeof(buffer), 0);
+    if (n <= 0) {
+        ::close(fd); // the client closed or aborted
+        return false;
+    }
+    if (connection.Parked)
+        return true; // one request per connection: anything more is ignored
+    connection.Received.append(buffer, static_cast<std::size_t>(n));
+    if (connection.Received.find("\r\n\r\n") == std::string::npos)
+        return true;
+    const std::size_t start = connection.Received.find(' ') + 1;
+    TFaultRequest request{
+        connection.Received.substr(start, connection.Received.find(' ', start) - start)};
+    {
+        std::lock_guard lock(FLock);
+        FTargets.push_back(request.Target);
+    }
+    connection.Reply = FHandler(request);
+    connection.Parked = true;
+    return Respond(fd, connection);
+}
+
+// A parked connection gets its answer once the reply is ready; a silent one never does.
+bool TFaultServer::Respond(int fd, TConnection& connection) {
+    const TFaultReply& reply = connection.Reply;
+    if (!connection.Parked || reply.Kind == TFaultReply::TKind::Silent)
+        return true;
+    if (reply.ReadyWhen && !reply.ReadyWhen())
+        return true;
+    if (reply.Kind == TFaultReply::TKind::ResetMidBody) {
+        SendAll(fd, Head(reply.Status, reply.Body.size()) +
+                        reply.Body.substr(0, reply.BytesBeforeReset));
+        CloseWithReset(fd);
+        return false;
+    }
+    SendAll(fd, Head(reply.Status, reply.Body.size()) + reply.Body);
+    ::shutdown(fd, SHUT_WR);
+    ::close(fd);
+    return false;
+}
+
+} // namespace vsr::test

@@ -1,0 +1,79 @@
+#pragma once
+// TFaultServer: a small HTTP server on 127.0.0.1 whose answers a test chooses request by
+// request: any status and body, no answer at all, an answer held back until the test lets it
+// go, or a connection reset in the middle of the body. One thread serves every connection;
+// each connection carries one request and is closed after its answer.
+
+#include <atomic>
+#include <cstddef>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace vsr::test {
+
+struct TFaultRequest {
+    std::string Target; // path and query, as sent
+    // The query value of key, percent-decoded; empty when missing.
+    std::string Query(const std::string& key) const;
+    std::int64_t QueryNumber(const std::string& key) const;
+};
+
+struct TFaultReply {
+    enum class TKind { Answer, Silent, ResetMidBody };
+    TKind Kind = TKind::Answer;
+    int Status = 200;
+    std::string Body;
+    std::size_t BytesBeforeReset = 0; // ResetMidBody: body bytes sent before the reset
+    std::function<bool()> ReadyWhen;  // Answer: held back until this returns true
+
+    static TFaultReply Answer(int status, std::string body);
+    static TFaultReply Silent();
+    static TFaultReply ResetMidBody(std::string body, std::size_t bytesBeforeReset);
+};
+
+using TFaultHandler = std::function<TFaultReply(const TFaultRequest& request)>;
+
+class TFaultServer {
+public:
+    // handler runs on the server's thread.
+    explicit TFaultServer(TFaultHandler handler);
+    ~TFaultServer();
+    TFaultServer(const TFaultServer&) = delete;
+    TFaultServer& operator=(const TFaultServer&) = delete;
+
+    int Port() const { return FPort; }
+    // "http://127.0.0.1:PORT/"
+    std::string BaseURL() const;
+    // The targets of all requests so far, in arrival order.
+    std::vector<std::string> Targets() const;
+    std::size_t OpenConnections() const { return FOpenConnections; }
+
+private:
+    struct TConnection {
+        std::string Received;
+        bool Parked = false;
+        TFaultReply Reply;
+    };
+
+    void Serve();
+    void Accept();
+    // False when the connection is done and must be closed.
+    bool Receive(int fd, TConnection& connection);
+    bool Respond(int fd, TConnection& connection);
+
+    TFaultHandler FHandler;
+    int FListener = -1;
+    int FWakePipe[2] = {-1, -1};
+    int FPort = 0;
+    std::map<int, TConnection> FConnections; // server thread only
+    std::atomic<std::size_t> FOpenConnections = 0;
+    mutable std::mutex FLock;
+    std::vector<std::string> FTargets;
+    std::thread FThread; // last: starts once everything else exists
+};
+
+} // namespace vsr::test
