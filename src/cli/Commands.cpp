@@ -18,6 +18,7 @@ constexpr const char* cUsage = "usage:\n"
                                "  vsr frames FILE\n"
                                "  vsr audio FILE -o OUT.wav [--raw]\n"
                                "  vsr snapshot FILE --at MS -o OUT.png [--cursor]\n"
+                               "  vsr pack FILE -o OUT [--player PATH]\n"
                                "  vsr demo -o OUT.vsr\n";
 
 const std::map<std::string, std::function<int(const TArguments&)>>& Commands() {
@@ -26,6 +27,7 @@ const std::map<std::string, std::function<int(const TArguments&)>>& Commands() {
         {"frames", FramesCommand},
         {"audio", AudioCommand},
         {"snapshot", SnapshotCommand},
+        {"pack", PackCommand},
         {"demo", DemoCommand}};
     return commands;
 }

@@ -17,6 +17,7 @@ int FramesCommand(const TArguments& args);
 int AudioCommand(const TArguments& args);
 int DemoCommand(const TArguments& args);
 int SnapshotCommand(const TArguments& args);
+int PackCommand(const TArguments& args);
 
 // Raised for a command line the tool cannot use; Run prints it with the usage.
 struct EUsage {
