@@ -108,12 +108,15 @@ TEST_F(StreamFaults, AServerThatStopsAnsweringTimesOutAfterThreeAttempts) {
 }
 
 TEST_F(StreamFaults, AConnectionResetInTheMiddleOfABlockIsRetried) {
-    std::atomic<int> resets = 0;
-    Serve([this, &resets](const TFaultRequest& request) -> std::optional<TFaultReply> {
-        const bool reset = IsLastPartBlock(request) || request.QueryNumber("position") == 72;
-        if (!reset || resets >= 2)
+    // One reset for each worker's first block; the workers run at the same time.
+    std::atomic<bool> lastReset = false;
+    std::atomic<bool> firstReset = false;
+    Serve([&, this](const TFaultRequest& request) -> std::optional<TFaultReply> {
+        std::atomic<bool>* once = IsLastPartBlock(request)                ? &lastReset
+                                  : request.QueryNumber("position") == 72 ? &firstReset
+                                                                          : nullptr;
+        if (!once || once->exchange(true))
             return std::nullopt;
-        ++resets;
         const TFaultReply whole = ServeRecording(FBytes, request);
         return TFaultReply::ResetMidBody(whole.Body, whole.Body.size() / 2);
     });
