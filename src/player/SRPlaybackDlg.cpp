@@ -5,29 +5,47 @@
 #include "controls/PlayTrackBar.h"
 #include "controls/UserPaintPanel.h"
 #include "platform/TempFiles.h"
+#include "player/EventHook.h"
+#include "player/International.h"
 #include "shell/Format.h"
+#include "shell/LanguageFile.h"
 #include "shell/Messages.h"
+#include "shell/Registration.h"
 #include "shell/Trace.h"
 
 #include <QCloseEvent>
+#include <QMenu>
 #include <QTimer>
 
 namespace vsr {
 
-TSRPlaybackDlg::TSRPlaybackDlg(QWidget* parent) : QMainWindow(parent) {
+// The framed view of "/debug", without registration and without a source of its own.
+TSRPlaybackDlg::TSRPlaybackDlg(QWidget* parent)
+    : TSRPlaybackDlg(TPlayerStartUp{{"/debug"}, ExePath(), TStartUpMode::WindowOnly}, parent) {}
+
+TSRPlaybackDlg::TSRPlaybackDlg(const TPlayerStartUp& startUp, QWidget* parent)
+    : QMainWindow(parent) {
+    BuildWindow();
+    // The texts of the language file go on the finished window, before its start-up code.
+    International1 = new TInternational(this);
+    International1->setObjectName("International1");
+    International1->Loaded(LanguageFileName(startUp.ExePath));
+    FormCreate(startUp);
+}
+
+void TSRPlaybackDlg::BuildWindow() {
     setObjectName("SRPlaybackDlg");
-    const QString caption = QString::fromStdString(Format(sSRPlayerLinkName, ""));
-    setWindowTitle(caption);
     CreateControls();
+    CreateMenus();
+    CreateHintPanel();
     WireComponents();
-    // The framed view: controls shown, the picture stretched to fit.
-    ControlsPanel->show();
-    UpdateLayout();
-    FOutsideMenu = true;
-    FCursorShown = true;
 }
 
 TSRPlaybackDlg::~TSRPlaybackDlg() {
+    // The hooks call back into this window, which is no longer whole while Qt deletes the
+    // children.
+    TePopupMenu1->removeEventFilter(ControlHook1);
+    PlayPanel->removeEventFilter(PlayPanelHook);
     FormDestroy();
 }
 
@@ -50,6 +68,9 @@ void TSRPlaybackDlg::WireComponents() {
 
 void TSRPlaybackDlg::MessageReceived(const TMessage& message) {
     switch (message.Msg) {
+    case cStartSourceMessage:
+        StartSource();
+        break;
     case cCloseSourceMessage:
         CloseRecording();
         break;

@@ -21,6 +21,8 @@
 #include "platform/MessageQueue.h"
 #include "player/BackExec.h"
 #include "player/ButtonGlyphs.h"
+#include "player/PlayerStartUp.h"
+#include "recording/AppendedRecording.h"
 #include "recording/CustomScreenRecorderPlaybackFile.h"
 #include "recording/ScreenRecorderOverlayFile.h"
 #include "render/Bitmap32.h"
@@ -28,7 +30,9 @@
 
 #include <QImage>
 #include <QMainWindow>
+#include <QPoint>
 #include <QPointer>
+#include <QRect>
 
 #include <atomic>
 #include <cstdint>
@@ -42,6 +46,8 @@
 class QAction;
 class QFrame;
 class QLabel;
+class QMenu;
+class QShowEvent;
 class QProgressBar;
 class QScrollArea;
 class QTimer;
@@ -54,6 +60,9 @@ class TPlayTrackBar;
 class TTileDecoder;
 class TUserPaintPanel;
 class TCustomSliderBar;
+class TEventHook;
+class TInternational;
+class TScreenRecorderPlaybackStream;
 struct TSliderMouse;
 enum class TMousePress;
 
@@ -231,6 +240,94 @@ private:
     bool FFullScreen = false;
     bool FOutsideMenu = true;
     bool FCursorShown = true;
+
+    // Start-up, menus, full screen, pointer (SRPlaybackDlgStartUp.cpp, SRPlaybackDlgMenus.cpp,
+    // SRPlaybackDlgPointer.cpp).
+public:
+    // Builds the window and runs its start-up for startUp: the framed view with "/debug",
+    // otherwise full screen; in TStartUpMode::Program it registers the player and opens the
+    // source (the file or address argument, else the recording appended to the executable)
+    // once it is shown.
+    explicit TSRPlaybackDlg(const TPlayerStartUp& startUp, QWidget* parent = nullptr);
+    bool FullScreen() const { return FFullScreen; }
+    bool OutsideMenu() const { return FOutsideMenu; }
+    bool CursorShown() const { return FCursorShown; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    enum class TMenuLoop { Enter, Exit };
+
+    void BuildWindow();
+    void FormCreate(const TPlayerStartUp& startUp);
+    void RegisterSilently();
+    void FormShow();
+    void StartSource();
+    void ExtractAppendedRecording();
+    void ShowOpenHint();
+    void CreateMenus();
+    void CreateHintPanel();
+    void TePopupMenu1Popup();
+    void MMaximizeClick();
+    void MTrackBarVisibleClick();
+    void MMinimizetoTaskbarClick();
+    void MCloseClick();
+    void ControlHook1BeforeMsg(TMenuLoop message);
+    bool PlayPanelEvent(QEvent* event);
+    void Timer1Timer();
+    void Timer2Timer();
+    void HideMouseTimerTimer();
+    void PlayPanelMouseMove(QPoint position);
+    void PlayPanelMouseDown();
+
+    QMenu* TePopupMenu1 = nullptr;
+    QAction* MMaximize = nullptr;
+    QAction* MRestore = nullptr;
+    QAction* MTrackBarVisible = nullptr;
+    QAction* MMinimizetoTaskbar = nullptr;
+    QAction* MOpen = nullptr;
+    QAction* MOpenURL = nullptr;
+    QAction* MClose = nullptr;
+    QFrame* HintPanel = nullptr;
+    QLabel* Label5 = nullptr;
+    QLabel* InfoLabel = nullptr;
+    TInternational* International1 = nullptr;
+    TEventHook* ControlHook1 = nullptr;
+    TEventHook* PlayPanelHook = nullptr;
+    std::string FExePath;
+    std::string FSourceArgument;
+    TStartUpMode FStartUpMode = TStartUpMode::WindowOnly;
+    bool FSourceStarted = false;
+    bool FMouseMoveInstalled = false;
+    QRect FSavedBounds;
+    QPoint FLastMouse{-1, -1};
+    std::unique_ptr<TRandomNames> FRandomNames;
+    // The extracted copy of the appended recording; removed when the window goes.
+    std::unique_ptr<TTempFile> FExtractedCopy;
+
+    // Streaming (SRPlaybackDlgStream.cpp): a recording opened from a streaming address plays
+    // from the events of its TScreenRecorderPlaybackStream.
+public:
+    // Asks for a streaming address and opens it (any other text is opened as a file).
+    void MOpenURLClick();
+
+private:
+    void OpenStream(const std::string& address);
+    TScreenRecorderPlaybackStream* StreamReader() const;
+    void StreamMessageReceived(const TMessage& message);
+    void StreamLastPartStarted();
+    void StreamLastPartProgress();
+    void StreamFirstPartProgress();
+    void StreamLastPartFinished(TScreenRecorderPlaybackStream& stream);
+    void StreamFirstPartFinished(TScreenRecorderPlaybackStream& stream);
+    void StreamError(const std::string& message);
+    void HideStreamStatus();
+    bool StreamMayStartPlayback() const;
+    // Posted to by the download workers; created with the first stream.
+    std::unique_ptr<TMessageTarget> FStreamMessages;
+    // AudioPlayback.Paused as it was when the loop began to wait for data (worker only).
+    bool FPausedBeforeBuffering = false;
 
     // Components; the message target last, so that it goes first.
     TAudioOut AudioPlayback;

@@ -9,6 +9,7 @@
 #include "player/FileFilter.h"
 #include "recording/ScreenRecorderPlaybackFile.h"
 #include "recording/SoundAndOverlaySplit.h"
+#include "recording/StreamAddress.h"
 #include "shell/Format.h"
 #include "shell/Messages.h"
 
@@ -34,6 +35,11 @@ bool TSRPlaybackDlg::OpenRecording(const std::string& name) {
 
 void TSRPlaybackDlg::OpenFile(const std::string& name) {
     CloseRecording();
+    // A download plays from the stream's events once enough has arrived.
+    if (IsStreamAddress(name)) {
+        OpenStream(name);
+        return;
+    }
     std::error_code ignored;
     if (!std::filesystem::exists(name, ignored))
         throw Exception(Format(sFileNotFound, name));

@@ -2,6 +2,7 @@
 // of the wave output.
 #include "player/SRPlaybackDlg.h"
 
+#include "recording/ScreenRecorderPlaybackStream.h"
 #include "render/Drawing.h"
 #include "render/TileDecoder.h"
 #include "shell/Trace.h"
@@ -14,6 +15,7 @@ namespace vsr {
 namespace {
 
 constexpr auto cClockPoll = std::chrono::milliseconds(20);
+constexpr auto cBufferingPoll = std::chrono::milliseconds(50);
 
 } // namespace
 
@@ -48,8 +50,30 @@ void TSRPlaybackDlg::WaitUntil(std::uint32_t time) {
     }
 }
 
-// Only a streamed recording can run short of data; a file holds all of it.
+// Only a streamed recording can run short of data; a file holds all of it. The voice is held
+// while the loop waits, so that the clock waits with it.
 TSRPlaybackDlg::TStreamPass TSRPlaybackDlg::StreamUnderflowPass() {
+    const auto* stream = dynamic_cast<const TScreenRecorderPlaybackStream*>(FReader.get());
+    if (!stream)
+        return TStreamPass::Read;
+    if (!stream->FirstPartDone() && stream->NeedsNextSegment() &&
+        stream->LastAvailableKeyFrame() - 1 <= stream->CurrentKeyFrame()) {
+        Trace("Not enough data - sleeping");
+        if (!FBuffering) {
+            FBuffering = true;
+            FPausedBeforeBuffering = AudioPlayback.Paused();
+            AudioPlayback.SetPaused(true);
+        }
+        if (!WaitRunEvent())
+            return TStreamPass::Leave;
+        std::this_thread::sleep_for(cBufferingPoll);
+        return TStreamPass::Wait;
+    }
+    if (FBuffering) {
+        Trace("Enough data - no more sleeping");
+        FBuffering = false;
+        AudioPlayback.SetPaused(FPausedBeforeBuffering);
+    }
     return TStreamPass::Read;
 }
 
@@ -62,6 +86,7 @@ void TSRPlaybackDlg::BackExec1Exec(TCustomBackExec& sender) {
     TMemoryStream payload;
     TTileDecoder decoder;
     FBuffering = false;
+    FPausedBeforeBuffering = false;
     std::int64_t frames = 0;
     std::uint32_t time = 0;
     while (!sender.Terminated()) {

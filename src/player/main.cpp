@@ -1,16 +1,22 @@
-// vsrplayer: the player window. "vsrplayer FILE" opens FILE once the window is shown.
+// vsrplayer: the player window. "/install" and "/uninstall" register or unregister the player
+// and end without a window; otherwise the window opens the file or address given as argument,
+// or the recording appended to the program file.
 #include "audio/SndKitLibrary.h"
 #include "audio/SndKitSetup.h"
 #include "platform/qt/QtMessageQueue.h"
+#include "player/PlayerStartUp.h"
 #include "player/SRPlaybackDlg.h"
+#include "shell/Registration.h"
 
 #include <QApplication>
 #include <QFile>
-#include <QTimer>
 
 #include <cstddef>
+#include <cstdio>
+#include <exception>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -30,15 +36,25 @@ void ChooseSndKit(const std::string& copy) {
         vsr::ChooseSndKitFile(copy, vsr::SndKitBesideExecutable());
 }
 
-int RunWindow(QApplication& application, const std::string& copy, int argc, char** argv) {
-    vsr::TSRPlaybackDlg window;
-    window.SetSndKitCopy(copy);
-    window.show();
-    if (argc > 1) {
-        const std::string name = argv[1];
-        QTimer::singleShot(0, &window, [&window, name] { window.OpenRecording(name); });
+std::vector<std::string> Arguments(int argc, char** argv) {
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.emplace_back(argv[i]);
+    return arguments;
+}
+
+int RunWindow(QApplication& application, const vsr::TPlayerStartUp& startUp) {
+    const std::string copy = WriteSndKitFromResource();
+    ChooseSndKit(copy);
+    int result = 0;
+    {
+        vsr::TSRPlaybackDlg window(startUp);
+        window.SetSndKitCopy(copy);
+        window.show();
+        result = application.exec();
     }
-    return application.exec();
+    vsr::FinishSndKitLibrary();
+    return result;
 }
 
 } // namespace
@@ -47,11 +63,16 @@ int main(int argc, char** argv) {
     // SDL's audio start would otherwise take over SIGINT and SIGTERM, so that the player
     // could no longer be ended by them.
     qputenv("SDL_NO_SIGNAL_HANDLERS", "1");
+    const vsr::TPlayerStartUp startUp{Arguments(argc, argv), vsr::ExePath(),
+                                      vsr::TStartUpMode::Program};
+    try {
+        if (vsr::RunInstallSwitches(startUp.Arguments, startUp.ExePath) != vsr::TSwitchAction::None)
+            return 0;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "vsrplayer: %s\n", error.what());
+        return 1;
+    }
     QApplication application(argc, argv);
     vsr::InstallQtMessageQueue();
-    const std::string copy = WriteSndKitFromResource();
-    ChooseSndKit(copy);
-    const int result = RunWindow(application, copy, argc, argv);
-    vsr::FinishSndKitLibrary();
-    return result;
+    return RunWindow(application, startUp);
 }
