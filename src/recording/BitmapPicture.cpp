@@ -74,17 +74,8 @@ std::uint32_t PaletteColour(const TLayout& layout, std::uint32_t index) {
     return index < layout.Palette.size() ? layout.Palette[index] : 0;
 }
 
-TLayout ReadLayout(std::span<const std::byte> bytes) {
-    const auto size = static_cast<std::int64_t>(bytes.size());
-    if (size < FileHeaderSize + 4 || bytes[0] != std::byte{'B'} || bytes[1] != std::byte{'M'})
-        Fail("no bitmap file header");
-    const std::uint32_t pixelOffset = U32At(bytes, 10);
-    const std::uint32_t infoSize = U32At(bytes, FileHeaderSize);
-    if (infoSize != 40 && infoSize != 52 && infoSize != 56 && infoSize != 108 && infoSize != 124)
-        Fail(Format("unsupported info header size %u", infoSize));
-    if (FileHeaderSize + infoSize > size)
-        Fail("truncated info header");
-
+// The info header: the picture's size, direction, bit count and compression.
+TLayout ReadInfo(std::span<const std::byte> bytes) {
     TLayout layout;
     std::memcpy(&layout.Info, bytes.data() + FileHeaderSize, InfoHeaderSize);
     const TBitmapInfoHeader& info = layout.Info;
@@ -98,8 +89,16 @@ TLayout ReadLayout(std::span<const std::byte> bytes) {
     const std::uint16_t bits = info.biBitCount;
     if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
         Fail(Format("unsupported bit count %u", bits));
-
     layout.Compression = static_cast<TCompression>(info.biCompression);
+    return layout;
+}
+
+// Checks the compression against the bit count and reads the colour masks; returns where the
+// colour table starts.
+std::int64_t ReadCompression(std::span<const std::byte> bytes, std::uint32_t infoSize,
+                             TLayout& layout) {
+    const auto size = static_cast<std::int64_t>(bytes.size());
+    const std::uint16_t bits = layout.Info.biBitCount;
     std::int64_t tableStart = FileHeaderSize + infoSize;
     switch (layout.Compression) {
     case TCompression::Rgb:
@@ -131,20 +130,37 @@ TLayout ReadLayout(std::span<const std::byte> bytes) {
         break;
     }
     default:
-        Fail(Format("unsupported compression %u", info.biCompression));
+        Fail(Format("unsupported compression %u", layout.Info.biCompression));
     }
+    return tableStart;
+}
 
-    if (bits <= 8) {
-        const std::uint32_t maxEntries = 1u << bits;
-        std::uint32_t entries = info.biClrUsed == 0 ? maxEntries : info.biClrUsed;
-        entries = std::min(entries, maxEntries); // larger indices cannot occur
-        if (tableStart + 4 * std::int64_t{entries} > size)
-            Fail("truncated colour table");
-        layout.Palette.resize(entries);
-        for (std::uint32_t i = 0; i < entries; ++i)
-            layout.Palette[i] = U32At(bytes, tableStart + 4 * std::int64_t{i}) & 0xFFFFFF;
-    }
+void ReadPalette(std::span<const std::byte> bytes, std::int64_t tableStart, TLayout& layout) {
+    const std::uint16_t bits = layout.Info.biBitCount;
+    if (bits > 8)
+        return;
+    const std::uint32_t maxEntries = 1u << bits;
+    std::uint32_t entries = layout.Info.biClrUsed == 0 ? maxEntries : layout.Info.biClrUsed;
+    entries = std::min(entries, maxEntries); // larger indices cannot occur
+    if (tableStart + 4 * std::int64_t{entries} > static_cast<std::int64_t>(bytes.size()))
+        Fail("truncated colour table");
+    layout.Palette.resize(entries);
+    for (std::uint32_t i = 0; i < entries; ++i)
+        layout.Palette[i] = U32At(bytes, tableStart + 4 * std::int64_t{i}) & 0xFFFFFF;
+}
 
+TLayout ReadLayout(std::span<const std::byte> bytes) {
+    const auto size = static_cast<std::int64_t>(bytes.size());
+    if (size < FileHeaderSize + 4 || bytes[0] != std::byte{'B'} || bytes[1] != std::byte{'M'})
+        Fail("no bitmap file header");
+    const std::uint32_t pixelOffset = U32At(bytes, 10);
+    const std::uint32_t infoSize = U32At(bytes, FileHeaderSize);
+    if (infoSize != 40 && infoSize != 52 && infoSize != 56 && infoSize != 108 && infoSize != 124)
+        Fail(Format("unsupported info header size %u", infoSize));
+    if (FileHeaderSize + infoSize > size)
+        Fail("truncated info header");
+    TLayout layout = ReadInfo(bytes);
+    ReadPalette(bytes, ReadCompression(bytes, infoSize, layout), layout);
     if (pixelOffset < FileHeaderSize + infoSize || pixelOffset >= size)
         Fail("pixel data outside the file");
     layout.Pixels = bytes.subspan(pixelOffset);
