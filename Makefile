@@ -3,7 +3,7 @@ PRESET ?= default
 BUILD := build/$(PRESET)
 DEMO := $(BUILD)/demo.vsr
 
-.PHONY: all build deps run test clean
+.PHONY: all build deps run test coverage clean
 
 all: build
 
@@ -30,6 +30,13 @@ run: deps
 test: deps
 	@$(MAKE) --no-print-directory build
 	ctest --preset $(PRESET)
+
+# The whole suite in the coverage build, then line and branch coverage per folder of src/.
+coverage: deps
+	@$(MAKE) --no-print-directory build PRESET=coverage
+	find build/coverage -name '*.gcda' -delete
+	status=0; ctest --preset coverage || status=$$?; \
+	scripts/coverage-report.py build/coverage && exit $$status
 
 clean:
 	rm -rf build

@@ -32,10 +32,11 @@ TEST_F(MessageQueueTest, PostedMessagesAreHandledByARunningEventLoop) {
 TEST_F(MessageQueueTest, ASendFromAWorkerIsHandledByARunningEventLoop) {
     auto target = FQueue.CreateTarget(FRecorder.Handler());
     QEventLoop loop;
+    auto quitter = FQueue.CreateTarget([&](const TMessage&) { loop.quit(); });
     TSendResult result = TSendResult::NotDelivered;
     std::thread worker([&] {
         result = target->Send({2048, 0, 0});
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        quitter->Post({1, 0, 0});
     });
     loop.exec();
     worker.join();

@@ -163,8 +163,8 @@ TEST_F(MessageQueueTest, ASenderWaitingOnADestroyedTargetIsReleased) {
     auto target = FQueue.CreateTarget(FRecorder.Handler());
     std::atomic<bool> returned = false;
     TSendResult result = TSendResult::Delivered;
-    std::thread worker([&] {
-        result = target->Send({2048, 0, 0});
+    std::thread worker([&, sender = target.get()] {
+        result = sender->Send({2048, 0, 0});
         returned = true;
     });
     std::this_thread::sleep_for(100ms); // the worker is now waiting inside Send

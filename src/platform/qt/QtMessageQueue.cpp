@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QThread>
 
+#include <atomic>
 #include <condition_variable>
 #include <map>
 #include <mutex>
@@ -54,19 +55,27 @@ public:
     TMessageEvent(const TMessage& message, std::shared_ptr<TSendSlot> slot)
         : QEvent(EventTypeOf(message.Msg)), FMessage(message), FSlot(std::move(slot)) {}
     ~TMessageEvent() override {
+        FPublished.load(std::memory_order_acquire); // also when destroyed undelivered
         if (FSlot)
             FSlot->Complete(FDelivered ? TSendResult::Delivered : TSendResult::NotDelivered);
     }
     TMessageEvent(const TMessageEvent&) = delete;
     TMessageEvent& operator=(const TMessageEvent&) = delete;
 
-    const TMessage& Message() const { return FMessage; }
-    void MarkDelivered() { FDelivered = true; }
+    // Qt hands the event over under its own futex-based locks, which thread checkers cannot
+    // see; this release/acquire pair states the hand-over in the C++ memory model.
+    void Publish() { FPublished.store(true, std::memory_order_release); }
+    const TMessage& Receive() {
+        FPublished.load(std::memory_order_acquire);
+        FDelivered = true;
+        return FMessage;
+    }
 
 private:
     TMessage FMessage;
     std::shared_ptr<TSendSlot> FSlot;
     bool FDelivered = false;
+    std::atomic<bool> FPublished = false;
 };
 
 class TTargetObject : public QObject {
@@ -79,8 +88,7 @@ public:
         if (!messageEvent)
             return QObject::event(event);
         auto handler = FHandler; // the handler may destroy this object
-        messageEvent->MarkDelivered();
-        DispatchMessage(*handler, messageEvent->Message());
+        DispatchMessage(*handler, messageEvent->Receive());
         return true;
     }
 
@@ -93,6 +101,10 @@ public:
     explicit TQtMessageTarget(TMessageHandler handler)
         : FHandler(std::make_shared<const TMessageHandler>(std::move(handler))),
           FObject(std::make_unique<TTargetObject>(FHandler)) {}
+    // Pending events go first, releasing their waiting senders, before any member changes.
+    ~TQtMessageTarget() override { QCoreApplication::removePostedEvents(FObject.get()); }
+    TQtMessageTarget(const TQtMessageTarget&) = delete;
+    TQtMessageTarget& operator=(const TQtMessageTarget&) = delete;
 
     void Post(const TMessage& message) override { PostEvent(message, nullptr); }
 
@@ -116,8 +128,10 @@ public:
 
 private:
     void PostEvent(const TMessage& message, std::shared_ptr<TSendSlot> slot) {
+        QObject* receiver = FObject.get(); // read before the hand-over is published
         auto event = std::make_unique<TMessageEvent>(message, std::move(slot));
-        QCoreApplication::postEvent(FObject.get(), event.release()); // Qt takes ownership
+        event->Publish();
+        QCoreApplication::postEvent(receiver, event.release()); // Qt takes ownership
     }
 
     std::shared_ptr<const TMessageHandler> FHandler;
