@@ -2,7 +2,7 @@
 // The silence table of an SPX stream: runs of silent frames that were left out of the
 // compressed data, each placed before a frame record.
 
-#include "player/FreeList.h"
+#include "base/FreeList.h"
 
 #include <cstdint>
 

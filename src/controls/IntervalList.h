@@ -2,7 +2,7 @@
 // TIntervalList: the stretches of a seek bar's scale that are marked (in the player: the
 // stretches of the voice track with sound). Items are owned records in scale units.
 
-#include "player/FreeList.h"
+#include "base/FreeList.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -19,7 +19,7 @@
 #include "audio/SpxStream.h"
 #include "platform/Event.h"
 #include "platform/MessageQueue.h"
-#include "player/BackExec.h"
+#include "base/BackExec.h"
 #include "player/ButtonGlyphs.h"
 #include "player/PlayerStartUp.h"
 #include "recording/AppendedRecording.h"

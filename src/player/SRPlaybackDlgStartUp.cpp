@@ -10,7 +10,7 @@
 #include "shell/Format.h"
 #include "shell/LanguageFile.h"
 #include "shell/Messages.h"
-#include "shell/Registration.h"
+#include "app/Registration.h"
 #include "shell/Trace.h"
 
 #include <QAction>

@@ -6,7 +6,7 @@
 #include "platform/qt/QtMessageQueue.h"
 #include "player/PlayerStartUp.h"
 #include "player/SRPlaybackDlg.h"
-#include "shell/Registration.h"
+#include "app/Registration.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,7 +1,7 @@
 #pragma once
 // The lists the reader loads whole: the key-frame index and the cursor track, in file order.
 
-#include "player/FreeList.h"
+#include "base/FreeList.h"
 #include "recording/VSRRecords.h"
 
 namespace vsr {

@@ -13,7 +13,7 @@
 
 #include "platform/HttpClient.h"
 #include "platform/Stream.h"
-#include "player/BackExec.h"
+#include "base/BackExec.h"
 #include "recording/CustomScreenRecorderPlaybackFile.h"
 #include "recording/StreamBlockSize.h"
 #include "recording/StreamRequests.h"

@@ -1,5 +1,5 @@
 // TBackExec on the Qt message queue, as the player uses it.
-#include "player/BackExecCases.h"
+#include "base/BackExecCases.h"
 
 #include "platform/qt/QtMessageQueue.h"
 

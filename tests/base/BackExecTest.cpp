@@ -1,5 +1,5 @@
 // TBackExec on the plain message queue, which the core uses unless told otherwise.
-#include "player/BackExecCases.h"
+#include "base/BackExecCases.h"
 
 #include "platform/PlainMessageQueue.h"
 

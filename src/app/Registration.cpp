@@ -1,4 +1,4 @@
-#include "shell/Registration.h"
+#include "app/Registration.h"
 
 #include "recording/VSRRecords.h"
 #include "shell/Format.h"

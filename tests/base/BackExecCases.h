@@ -3,7 +3,7 @@
 // file installs the queue to use.
 
 #include "platform/MainThread.h"
-#include "player/BackExec.h"
+#include "base/BackExec.h"
 #include "support/CaptureTracer.h"
 #include "support/Watchdog.h"
 

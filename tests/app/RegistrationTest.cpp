@@ -1,4 +1,4 @@
-#include "shell/Registration.h"
+#include "app/Registration.h"
 #include "shell/Messages.h"
 #include "support/TempDir.h"
 

@@ -1,4 +1,4 @@
-#include "player/FreeList.h"
+#include "base/FreeList.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "player/BackExec.h"
+#include "base/BackExec.h"
 
 #include "platform/MainThread.h"
 #include "shell/Trace.h"
