@@ -1,7 +1,7 @@
 #include "audio/SndKitSetup.h"
 #include "audio/SndKitLibrary.h"
 #include "platform/WaveTestSupport.h"
-#include "recording/RecordingTestSupport.h"
+#include "support/Recordings.h"
 #include "support/CaptureTracer.h"
 #include "support/TempDir.h"
 

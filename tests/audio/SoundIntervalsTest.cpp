@@ -1,5 +1,5 @@
 #include "audio/SoundIntervals.h"
-#include "SpxTestData.h"
+#include "SpxFixture.h"
 
 namespace vsr {
 namespace {

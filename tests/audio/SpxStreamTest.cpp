@@ -1,5 +1,5 @@
 #include "audio/SpxStream.h"
-#include "audio/SpxTestData.h"
+#include "audio/SpxFixture.h"
 #include "support/CaptureTracer.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "audio/SpxWriter.h"
 #include "audio/SpxStream.h"
-#include "audio/SpxTestData.h"
+#include "audio/SpxFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -22,8 +22,8 @@ std::vector<std::byte> DecodeFile(const TTempDir& dir, const std::vector<std::by
 std::vector<std::pair<std::int32_t, std::int32_t>> TableOf(const std::vector<std::byte>& spx) {
     const auto at = static_cast<std::size_t>(Get<std::int64_t>(spx, spx.size() - 8));
     std::vector<std::pair<std::int32_t, std::int32_t>> table;
-    for (std::int32_t i = 0; i < GetInt32(spx, at); ++i)
-        table.emplace_back(GetInt32(spx, at + 4 + 8 * i), GetInt32(spx, at + 8 + 8 * i));
+    for (std::int32_t i = 0; i < Get<std::int32_t>(spx, at); ++i)
+        table.emplace_back(Get<std::int32_t>(spx, at + 4 + 8 * i), Get<std::int32_t>(spx, at + 8 + 8 * i));
     return table;
 }
 using TTable = std::vector<std::pair<std::int32_t, std::int32_t>>;
@@ -56,7 +56,7 @@ TEST_F(TSpxWriterTest, TonesAndPausesComeBackWithZerosExactlyWhereLongPausesWere
     EXPECT_EQ(TableOf(spx), (TTable{{25 * 29, 25 * 29}, {80 * 29, 15 * 29}}));
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(spx.data()), 6), "SPX1.1");
     for (const auto& [at, value] : {std::pair{6, 1}, {10, 8000}, {14, 6}, {18, 10}})
-        EXPECT_EQ(GetInt32(spx, at), value) << at;
+        EXPECT_EQ(Get<std::int32_t>(spx, at), value) << at;
     EXPECT_EQ(Get<std::int64_t>(spx, spx.size() - 8), 22 + 80 * 29);
 
     const std::vector<std::byte> decoded = DecodeFile(FDir, spx);

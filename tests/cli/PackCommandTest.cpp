@@ -1,5 +1,5 @@
 #include "recording/AppendedRecording.h"
-#include "recording/RecordingTestSupport.h"
+#include "support/Recordings.h"
 #include "support/RunProcess.h"
 #include "support/TempDir.h"
 

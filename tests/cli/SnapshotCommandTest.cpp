@@ -1,7 +1,7 @@
-#include "recording/RecordingTestSupport.h"
+#include "support/Recordings.h"
 #include "recording/ScreenRecorderFileWriter.h"
 #include "render/CursorPicture.h"
-#include "render/RenderTestSupport.h"
+#include "support/Pictures.h"
 #include "support/RunProcess.h"
 #include "support/TempDir.h"
 

@@ -1,9 +1,9 @@
 // The voice track through the tool: PCM -> SPX writer -> recording writer -> `vsr audio`.
 
-#include "../audio/SpxTestData.h"
+#include "audio/SpxFixture.h"
 #include "audio/SndKitLibrary.h"
 #include "audio/SpxWriter.h"
-#include "recording/RecordingTestSupport.h"
+#include "support/Recordings.h"
 #include "recording/ScreenRecorderFileWriter.h"
 #include "support/RunProcess.h"
 #include "support/TempDir.h"
@@ -46,8 +46,8 @@ TEST_F(VsrAudio, TonesComeBackWithZerosWhereThePausesWere) {
     const auto bytes = test::ReadFileBytes(wav);
     ASSERT_EQ(bytes.size(), 44 + pcm.size() * 2);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes.data()), 4), "RIFF");
-    EXPECT_EQ(test::GetInt32(bytes, 24), 8000); // samples per second
-    EXPECT_EQ(test::GetInt32(bytes, 40), static_cast<std::int32_t>(pcm.size() * 2)); // data bytes
+    EXPECT_EQ(test::Get<std::int32_t>(bytes, 24), 8000); // samples per second
+    EXPECT_EQ(test::Get<std::int32_t>(bytes, 40), static_cast<std::int32_t>(pcm.size() * 2)); // data bytes
     const auto samples = test::Samples(std::span(bytes).subspan(44));
     const auto part = [&](std::size_t from, std::size_t count) {
         return std::span(samples).subspan(from, count);

@@ -1,4 +1,4 @@
-#include "recording/RecordingTestSupport.h"
+#include "support/Recordings.h"
 #include "recording/ScreenRecorderFileWriter.h"
 #include "support/RunProcess.h"
 #include "support/TempDir.h"

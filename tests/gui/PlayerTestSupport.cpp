@@ -3,7 +3,7 @@
 #include "audio/SndKitLibrary.h"
 #include "audio/SpxWriter.h"
 #include "player/ErrorBox.h"
-#include "recording/PictureFixtures.h"
+#include "support/Pictures.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -18,63 +18,6 @@
 #include <thread>
 
 namespace vsr::test {
-
-std::vector<std::int16_t> Tone(std::uint32_t lengthMs) {
-    std::vector<std::int16_t> samples(static_cast<std::size_t>(lengthMs) * 8);
-    const double step = 2 * std::acos(-1.0) * 440 / 8000;
-    for (std::size_t i = 0; i < samples.size(); ++i)
-        samples[i] = static_cast<std::int16_t>(std::lround(8000 * std::sin(step * i)));
-    return samples;
-}
-
-std::vector<std::int16_t> Silence(std::uint32_t lengthMs) {
-    return std::vector<std::int16_t>(static_cast<std::size_t>(lengthMs) * 8);
-}
-
-std::vector<std::int16_t> Joined(std::initializer_list<std::vector<std::int16_t>> parts) {
-    std::vector<std::int16_t> all;
-    for (const auto& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
-
-std::vector<std::byte> VoiceTrack(const std::vector<std::int16_t>& samples) {
-    TSpxWriterSettings settings;
-    settings.Complexity = 1;
-    settings.Quality = 4;
-    return TSpxWriter::Encode(samples, settings);
-}
-
-TScreenPicture TilePicture(std::int32_t columns, std::int32_t rows,
-                           const std::vector<std::uint32_t>& colours) {
-    TScreenPicture picture(columns * 32, rows * 32);
-    for (std::int32_t y = 0; y < picture.Height; ++y)
-        for (std::int32_t x = 0; x < picture.Width; ++x)
-            picture.At(x, y) = colours.at(static_cast<std::size_t>((y / 32) * columns + x / 32));
-    return picture;
-}
-
-TRecordingOptions ExactTiles(std::optional<std::uint32_t> durationMs) {
-    TRecordingOptions options;
-    options.BitDepth = TTileBitDepth::Bits32;
-    options.TileWidth = 32;
-    options.TileHeight = 32;
-    options.Duration = durationMs;
-    return options;
-}
-
-TRecordingOverlay SolidOverlay(std::uint32_t headerColour, std::uint32_t trailerColour,
-                               std::int32_t delaySeconds, const std::string& link) {
-    TRecordingOverlay overlay;
-    overlay.HeaderPicture = {TOverlayPictureType::Bitmap,
-                             BitmapFileOf(TScreenPicture(16, 8, headerColour))};
-    overlay.TrailerPicture = TOverlayPicture{TOverlayPictureType::Bitmap,
-                                             BitmapFileOf(TScreenPicture(8, 16, trailerColour))};
-    overlay.HeaderDelaySeconds = delaySeconds;
-    overlay.TrailerDelaySeconds = delaySeconds;
-    overlay.Link = link;
-    return overlay;
-}
 
 void PlayerTest::SetUp() {
     FTemp = std::make_unique<TTempDir>();

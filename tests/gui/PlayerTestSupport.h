@@ -6,7 +6,9 @@
 #include "player/SRPlaybackDlg.h"
 #include "recording/ScreenRecorderFileWriter.h"
 #include "support/CaptureTracer.h"
+#include "support/Recordings.h"
 #include "support/TempDir.h"
+#include "support/Voice.h"
 
 #include <QObject>
 #include <QUrl>
@@ -35,22 +37,6 @@ public:
 public slots:
     void Open(const QUrl& url) { Urls.push_back(url.toString().toStdString()); }
 };
-
-// A 440 Hz tone, and zeros, of the given length at 8000 Hz.
-std::vector<std::int16_t> Tone(std::uint32_t lengthMs);
-std::vector<std::int16_t> Silence(std::uint32_t lengthMs);
-std::vector<std::int16_t> Joined(std::initializer_list<std::vector<std::int16_t>> parts);
-std::vector<std::byte> VoiceTrack(const std::vector<std::int16_t>& samples);
-
-// A picture of solid 32 x 32 tiles: tile (column, row) has colour colours[row * columns + column].
-TScreenPicture TilePicture(std::int32_t columns, std::int32_t rows,
-                           const std::vector<std::uint32_t>& colours);
-// A recording option set with 32-bit tiles of 32 x 32 pixels, so that colours stay exact.
-TRecordingOptions ExactTiles(std::optional<std::uint32_t> durationMs = std::nullopt);
-// An overlay with solid bitmap pictures (header width x height of headerColour, the trailer of
-// trailerColour) and the link.
-TRecordingOverlay SolidOverlay(std::uint32_t headerColour, std::uint32_t trailerColour,
-                               std::int32_t delaySeconds, const std::string& link);
 
 class PlayerTest : public ::testing::Test {
 protected:

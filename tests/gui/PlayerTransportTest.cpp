@@ -4,8 +4,8 @@
 #include "gui/PlayerTestSupport.h"
 
 #include "controls/PlayTrackBar.h"
-#include "recording/PictureFixtures.h"
-#include "recording/RecordingTestSupport.h"
+#include "support/Pictures.h"
+#include "support/Recordings.h"
 #include "support/Watchdog.h"
 
 #include <QTimer>

@@ -4,7 +4,7 @@
 
 #include "audio/SndKitLibrary.h"
 #include "audio/SndKitSetup.h"
-#include "recording/RecordingTestSupport.h"
+#include "support/Recordings.h"
 #include "render/CursorPicture.h"
 #include "support/Watchdog.h"
 

@@ -5,6 +5,8 @@
 
 #include "platform/MessageQueue.h"
 #include "platform/WaveDevice.h"
+#include "support/Env.h"
+#include "support/Pump.h"
 
 #include <algorithm>
 #include <chrono>
@@ -19,48 +21,9 @@
 
 namespace vsr::test {
 
-// Sets an environment variable for the lifetime of the object, then restores it.
-class TEnvScope {
-public:
-    TEnvScope(std::string name, const std::string& value) : FName(std::move(name)) {
-        if (const char* old = std::getenv(FName.c_str()))
-            FOld = old;
-        setenv(FName.c_str(), value.c_str(), 1);
-    }
-    ~TEnvScope() {
-        if (FOld)
-            setenv(FName.c_str(), FOld->c_str(), 1);
-        else
-            unsetenv(FName.c_str());
-    }
-    TEnvScope(const TEnvScope&) = delete;
-    TEnvScope& operator=(const TEnvScope&) = delete;
-
-private:
-    std::string FName;
-    std::optional<std::string> FOld;
-};
-
 // SDL's silent real-time driver, also when the tests run outside ctest.
 inline std::unique_ptr<TEnvScope> DummySdlAudio() {
     return std::make_unique<TEnvScope>("SDL_AUDIODRIVER", "dummy");
-}
-
-// Processes the test thread's messages until done() holds or limit passes; returns done().
-inline bool PumpUntil(const std::function<bool()>& done,
-                      std::chrono::milliseconds limit = std::chrono::milliseconds(5000)) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= end)
-            return false;
-        MessageQueue().ProcessMessages();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
-
-inline void PumpFor(std::chrono::milliseconds duration) {
-    PumpUntil([] { return false; }, duration);
 }
 
 // A message target on the test thread that records what it receives.

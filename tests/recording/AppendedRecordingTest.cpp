@@ -1,5 +1,5 @@
 #include "recording/AppendedRecording.h"
-#include "recording/RecordingTestSupport.h"
+#include "support/Recordings.h"
 #include "recording/ScreenRecorderPlaybackFile.h"
 #include "support/TempDir.h"
 

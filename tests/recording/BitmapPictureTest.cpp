@@ -1,6 +1,6 @@
 #include "recording/BitmapPicture.h"
-#include "PictureFixtures.h"
-#include "RecordingTestSupport.h"
+#include "support/Pictures.h"
+#include "support/Recordings.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Damaged recordings: the reader neither reads nor writes outside its memory, never allocates
 // for sizes the data does not back, and never hangs; it refuses or stops as documented.
 
-#include "RecordingTestSupport.h"
+#include "support/Recordings.h"
 #include "recording/ScreenRecorderPlaybackFile.h"
 #include "shell/Messages.h"
 #include "support/CaptureTracer.h"

@@ -1,6 +1,6 @@
 #include "recording/GifPicture.h"
-#include "PictureFixtures.h"
-#include "RecordingTestSupport.h"
+#include "support/Pictures.h"
+#include "support/Recordings.h"
 
 #include <gtest/gtest.h>
 

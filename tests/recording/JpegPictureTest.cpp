@@ -1,6 +1,6 @@
 #include "recording/JpegPicture.h"
-#include "PictureFixtures.h"
-#include "RecordingTestSupport.h"
+#include "support/Pictures.h"
+#include "support/Recordings.h"
 
 #include <gtest/gtest.h>
 

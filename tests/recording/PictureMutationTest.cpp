@@ -2,8 +2,8 @@
 // damaged files that decode or raise EPicture. Under the sanitizers this also checks that no
 // damage makes a decoder read or write outside its buffers.
 
-#include "PictureFixtures.h"
-#include "RecordingTestSupport.h"
+#include "support/Pictures.h"
+#include "support/Recordings.h"
 #include "recording/PictureFactory.h"
 #include "recording/VSRRecords.h"
 

@@ -1,9 +1,9 @@
 #include "recording/ScreenRecorderFileWriter.h"
-#include "RecordingTestSupport.h"
+#include "support/Recordings.h"
 #include "recording/ScreenRecorderPlaybackFile.h"
 #include "render/Bitmap32.h"
 #include "render/Drawing.h"
-#include "render/RenderTestSupport.h"
+#include "support/Pictures.h"
 #include "render/TileDecoder.h"
 #include "support/TempDir.h"
 

@@ -1,6 +1,6 @@
 #include "recording/ScreenRecorderOverlayFile.h"
-#include "PictureFixtures.h"
-#include "RecordingTestSupport.h"
+#include "support/Pictures.h"
+#include "support/Recordings.h"
 #include "recording/BitmapPicture.h"
 #include "recording/GifPicture.h"
 #include "recording/JpegPicture.h"

@@ -1,5 +1,5 @@
 #include "recording/ScreenRecorderPlaybackFile.h"
-#include "RecordingTestSupport.h"
+#include "support/Recordings.h"
 #include "shell/Messages.h"
 #include "support/CaptureTracer.h"
 #include "support/TempDir.h"

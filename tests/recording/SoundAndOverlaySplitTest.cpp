@@ -1,6 +1,6 @@
 #include "recording/SoundAndOverlaySplit.h"
-#include "PictureFixtures.h"
-#include "RecordingTestSupport.h"
+#include "support/Pictures.h"
+#include "support/Recordings.h"
 #include "recording/ScreenRecorderFileWriter.h"
 #include "recording/ScreenRecorderPlaybackFile.h"
 #include "support/TempDir.h"

@@ -1,6 +1,6 @@
 #include "recording/StreamFixture.h"
 
-#include "recording/RecordingTestSupport.h"
+#include "support/Recordings.h"
 
 #include <filesystem>
 

@@ -3,7 +3,8 @@
 // reports through its events.
 
 #include "recording/ScreenRecorderPlaybackStream.h"
-#include "recording/StreamTestSupport.h"
+#include "support/Recordings.h"
+#include "support/Pump.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

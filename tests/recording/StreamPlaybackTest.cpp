@@ -2,7 +2,7 @@
 // progress and the frames and voice bytes, compared with reading the file itself.
 #include "recording/StreamFixture.h"
 
-#include "recording/RecordingTestSupport.h"
+#include "support/Recordings.h"
 #include "recording/ScreenRecorderPlaybackFile.h"
 #include "support/PhpServer.h"
 #include "support/Watchdog.h"

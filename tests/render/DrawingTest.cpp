@@ -1,7 +1,7 @@
 #include "render/Drawing.h"
-#include "recording/RecordingTestSupport.h"
+#include "support/Recordings.h"
 #include "render/Bitmap32.h"
-#include "render/RenderTestSupport.h"
+#include "support/Pictures.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 #include "render/Snapshot.h"
-#include "recording/RecordingTestSupport.h"
+#include "support/Recordings.h"
 #include "recording/ScreenRecorderFileWriter.h"
 #include "recording/ScreenRecorderPlaybackFile.h"
 #include "render/Bitmap32.h"
-#include "render/RenderTestSupport.h"
+#include "support/Pictures.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

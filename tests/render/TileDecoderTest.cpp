@@ -1,7 +1,7 @@
 #include "render/TileDecoder.h"
-#include "recording/RecordingTestSupport.h"
+#include "support/Recordings.h"
 #include "recording/TileDib.h"
-#include "render/RenderTestSupport.h"
+#include "support/Pictures.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // server/vsr_download.php under "php -S": its answers and its refusals.
-#include "recording/RecordingTestSupport.h"
+#include "support/Recordings.h"
 #include "support/PhpServer.h"
 #include "support/TempDir.h"
 #include "support/Watchdog.h"

@@ -1,4 +1,6 @@
-#include "PictureFixtures.h"
+#include "support/Pictures.h"
+
+#include "shell/Format.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -11,6 +13,70 @@
 #include <jpeglib.h>
 
 namespace vsr::test {
+
+TScreenPicture PatternPicture(std::int32_t width, std::int32_t height, std::uint32_t seed) {
+    TScreenPicture picture(width, height);
+    for (std::int32_t y = 0; y < height; ++y)
+        for (std::int32_t x = 0; x < width; ++x)
+            picture.At(x, y) = ((x * 7 + seed * 13) & 0xFF) << 16 |
+                               ((y * 11 + seed * 5) & 0xFF) << 8 | ((x * y + seed) & 0xFF);
+    return picture;
+}
+
+TScreenPicture NoisePicture(std::int32_t width, std::int32_t height, std::uint32_t seed) {
+    TScreenPicture picture(width, height);
+    std::uint32_t state = seed * 2654435761u + 1;
+    for (std::uint32_t& pixel : picture.Pixels) {
+        state = state * 1664525u + 1013904223u;
+        pixel = state >> 8;
+    }
+    return picture;
+}
+
+TScreenPicture WithRect(TScreenPicture picture, std::int32_t x, std::int32_t y, std::int32_t width,
+                        std::int32_t height, std::uint32_t colour) {
+    for (std::int32_t row = y; row < y + height; ++row)
+        for (std::int32_t column = x; column < x + width; ++column)
+            picture.At(column, row) = colour;
+    return picture;
+}
+
+TScreenPicture TilePicture(std::int32_t columns, std::int32_t rows,
+                           const std::vector<std::uint32_t>& colours) {
+    TScreenPicture picture(columns * 32, rows * 32);
+    for (std::int32_t y = 0; y < picture.Height; ++y)
+        for (std::int32_t x = 0; x < picture.Width; ++x)
+            picture.At(x, y) = colours.at(static_cast<std::size_t>((y / 32) * columns + x / 32));
+    return picture;
+}
+
+TScreenPicture Expanded555(const TScreenPicture& picture) {
+    TScreenPicture result = picture;
+    for (std::uint32_t& pixel : result.Pixels) {
+        std::uint32_t widened = 0;
+        for (int shift : {16, 8, 0}) {
+            const std::uint32_t top5 = (pixel >> (shift + 3)) & 0x1F;
+            widened |= ((top5 << 3) | (top5 >> 2)) << shift;
+        }
+        pixel = widened;
+    }
+    return result;
+}
+
+::testing::AssertionResult SamePicture(const TConstPixels32& actual,
+                                       const TScreenPicture& expected) {
+    if (actual.Width != expected.Width || actual.Height != expected.Height)
+        return ::testing::AssertionFailure()
+               << Format("size %d x %d, expected %d x %d", actual.Width, actual.Height,
+                         expected.Width, expected.Height);
+    for (std::int32_t y = 0; y < expected.Height; ++y)
+        for (std::int32_t x = 0; x < expected.Width; ++x)
+            if (actual.At(x, y) != (0xFF000000u | expected.At(x, y)))
+                return ::testing::AssertionFailure()
+                       << Format("pixel (%d, %d) is %x, expected %x", x, y, actual.At(x, y),
+                                 0xFF000000u | expected.At(x, y));
+    return ::testing::AssertionSuccess();
+}
 
 namespace {
 

@@ -1,8 +1,12 @@
 #pragma once
-// Picture files made in the tests: Windows bitmaps written field by field, JPEG files encoded
-// with libjpeg and GIF files encoded with giflib.
+// Pictures made in the tests: screen pictures with recognisable pixels, Windows bitmaps written
+// field by field, JPEG files encoded with libjpeg, GIF files encoded with giflib, and
+// comparisons of what the program drew with what was recorded.
 
 #include "recording/ScreenPicture.h"
+#include "render/Pixels32.h"
+
+#include <gtest/gtest.h>
 
 #include <array>
 #include <cstddef>
@@ -10,6 +14,28 @@
 #include <vector>
 
 namespace vsr::test {
+
+// A picture whose every pixel depends on position and seed.
+TScreenPicture PatternPicture(std::int32_t width, std::int32_t height, std::uint32_t seed);
+// Pseudo-random pixels: a picture that compresses badly.
+TScreenPicture NoisePicture(std::int32_t width, std::int32_t height, std::uint32_t seed);
+// picture with a rectangle filled with colour.
+TScreenPicture WithRect(TScreenPicture picture, std::int32_t x, std::int32_t y, std::int32_t width,
+                        std::int32_t height, std::uint32_t colour);
+// Solid 32 x 32 tiles: tile (column, row) has colour colours[row * columns + column].
+TScreenPicture TilePicture(std::int32_t columns, std::int32_t rows,
+                           const std::vector<std::uint32_t>& colours);
+// A smooth picture that survives JPEG compression closely.
+TScreenPicture SmoothPicture(std::int32_t width, std::int32_t height);
+
+// Each channel cut to 5 bits and widened back by repeating its top bits, as a screen shows a
+// 5-5-5 pixel.
+TScreenPicture Expanded555(const TScreenPicture& picture);
+// Same size and, pixel for pixel, the same colour (0xRRGGBB) with an opaque top byte.
+::testing::AssertionResult SamePicture(const TConstPixels32& actual,
+                                       const TScreenPicture& expected);
+// The largest difference of one colour channel between two pictures of the same size.
+int MaxChannelDifference(const TScreenPicture& a, const TScreenPicture& b);
 
 struct TBitmapFileSpec {
     std::int32_t Width = 0;
@@ -35,9 +61,6 @@ enum class TJpegColour { Rgb, Greyscale };
 std::vector<std::byte> JpegFileOf(const TScreenPicture& picture, int quality = 95,
                                   TJpegColour colour = TJpegColour::Rgb);
 
-// A smooth picture that survives JPEG compression closely.
-TScreenPicture SmoothPicture(std::int32_t width, std::int32_t height);
-
 struct TGifImageSpec {
     std::int32_t Left = 0;
     std::int32_t Top = 0;
@@ -58,8 +81,5 @@ struct TGifFileSpec {
 };
 
 std::vector<std::byte> GifFile(const TGifFileSpec& spec);
-
-// The largest difference of one colour channel between two pictures of the same size.
-int MaxChannelDifference(const TScreenPicture& a, const TScreenPicture& b);
 
 } // namespace vsr::test
