@@ -16,7 +16,8 @@ root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 build = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(root, "build/coverage"))
 summary = subprocess.run(
     ["gcovr", "--root", root, "--object-directory", build, "--filter", os.path.join(root, "src/"),
-     "--exclude-throw-branches", "--exclude-unreachable-branches", "--json-summary", "-j", "2"],
+     "--exclude-throw-branches", "--exclude-unreachable-branches", "--gcov-ignore-parse-errors",
+     "--json-summary", "-", build],
     check=True, capture_output=True, text=True).stdout
 files = json.loads(summary)["files"]
 

@@ -1,5 +1,6 @@
 #pragma once
-// Every SPX test calls the real sound library built beside the tests.
+// Shared by the sound tests. Every SPX test calls the real sound library built beside the
+// tests; the stand-in library answers what a test sets and logs the calls it receives.
 
 #include "audio/SndKitLibrary.h"
 #include "support/Files.h"
@@ -7,6 +8,8 @@
 #include "support/Voice.h"
 
 #include <gtest/gtest.h>
+
+#include <dlfcn.h>
 
 #include <string>
 #include <vector>
@@ -19,10 +22,27 @@ protected:
     TTempDir FDir;
 };
 
-inline std::string WriteFile(const TTempDir& dir, const std::string& name,
-                             const std::vector<std::byte>& bytes) {
-    WriteFileBytes(dir.File(name), bytes);
-    return dir.File(name);
+// The message of the E that action raises, or "no error".
+template <typename E, typename F> std::string ErrorOf(F action) {
+    try {
+        action();
+    } catch (const E& e) {
+        return e.Message();
+    }
+    return "no error";
+}
+
+// The stand-in's controls, reached directly: its answers (this clears its log) and its log.
+inline void* StandInEntry(const char* name) {
+    static void* module = dlopen(VSR_STANDIN_SNDKIT_PATH, RTLD_NOW); // kept for the process
+    return dlsym(module, name);
+}
+inline void SetStandIn(int init, int frameSize, int encoded, int initialized) {
+    using TSet = void(int, int, int, int);
+    reinterpret_cast<TSet*>(StandInEntry("StandInSet"))(init, frameSize, encoded, initialized);
+}
+inline std::string StandInLog() {
+    return reinterpret_cast<const char* (*)()>(StandInEntry("StandInLog"))();
 }
 
 } // namespace vsr::test

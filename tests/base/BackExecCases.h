@@ -1,329 +1,124 @@
 #pragma once
-// Cases of TBackExec that hold on every message queue implementation; the including test
-// file installs the queue to use.
+// Cases of the message queue and of TBackExec on the process-wide message queue that the
+// including program chooses.
 
-#include "platform/MainThread.h"
 #include "base/BackExec.h"
-#include "support/CaptureTracer.h"
-#include "support/Watchdog.h"
+#include "platform/MessageQueueCases.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <filesystem>
-#include <mutex>
 #include <sched.h>
-#include <stdexcept>
-#include <string>
 #include <sys/resource.h>
-#include <thread>
 #include <unistd.h>
-#include <vector>
 
 namespace vsr {
 namespace {
 
-using namespace std::chrono_literals;
-
-const std::string cWarning =
-    "Warning: TBackExec was not instantiated in the main thread. This could lead to problems.";
-
-bool ThreadAlive(std::uint32_t tid) {
-    return std::filesystem::exists("/proc/self/task/" + std::to_string(tid));
-}
-
-int NiceOf(std::uint32_t tid) {
-    return getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
-}
-
-int ProcessNice() {
-    return getpriority(PRIO_PROCESS, static_cast<id_t>(getpid()));
-}
-
-// Waits for a condition set by another thread, without pumping messages.
-template <typename TDone> bool WaitUntil(TDone done, std::chrono::seconds limit = 10s) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
-
-// The events of a run in the order they happened, each tagged with its thread: "main" for
-// the thread that made the log, "w1", "w2" ... for the others in order of appearance.
-class TEventLog {
-public:
-    void Add(const std::string& name) {
-        std::lock_guard lock(FLock);
-        const auto id = std::this_thread::get_id();
-        auto worker = std::find(FWorkers.begin(), FWorkers.end(), id);
-        if (id != FMain && worker == FWorkers.end())
-            worker = FWorkers.insert(worker, id);
-        FNames.push_back(name + "@" +
-                         (id == FMain ? std::string("main")
-                                      : "w" + std::to_string(worker - FWorkers.begin() + 1)));
-    }
-    std::vector<std::string> Names() const {
-        std::lock_guard lock(FLock);
-        return FNames;
-    }
-
-private:
-    mutable std::mutex FLock;
-    const std::thread::id FMain = std::this_thread::get_id();
-    std::vector<std::thread::id> FWorkers;
-    std::vector<std::string> FNames;
-};
-
-class BackExecTest : public ::testing::Test {
+class BackExecTest : public MessageQueueTest {
 protected:
-    void LogAllEvents(TBackExec& exec) {
-        exec.BeforeExec = [this](TCustomBackExec&) { FLog.Add("BeforeExec"); };
-        exec.OnExec = [this](TCustomBackExec&) { FLog.Add("OnExec"); };
-        exec.AfterExec = [this](TCustomBackExec&) { FLog.Add("AfterExec"); };
-        exec.OnFinished = [this](TCustomBackExec&) { FLog.Add("OnFinished"); };
-        exec.OnError = [this](TCustomBackExec&, const std::exception& e) {
-            FLog.Add(std::string("OnError:") + e.what());
-        };
+    bool WorkerAlive() {
+        return std::filesystem::exists(Format("/proc/self/task/%d", FWorkerTid.load()));
     }
-    // Work that runs until it is told to stop.
+    // Starts work that runs until it is told to stop, and waits for it without processing messages.
     void RunUntilTerminated(TBackExec& exec) {
         exec.OnExec = [this](TCustomBackExec& sender) {
-            FWorkerTid = CurrentThreadId();
-            FStarted = true;
-            while (!sender.Terminated())
+            for (FWorkerTid = CurrentThreadId(); !sender.Terminated();)
                 std::this_thread::sleep_for(1ms);
-            FNoticed = true;
+            const bool lowered = getpriority(PRIO_PROCESS, 0) > getpriority(PRIO_PROCESS, getpid());
+            Log(sched_getscheduler(0) == SCHED_IDLE ? "noticed, idle"
+                : lowered                           ? "noticed, lowered"
+                                                    : "noticed");
         };
+        exec.OnFinished = [this](TCustomBackExec&) {
+            Log(WorkerAlive() ? "OnFinished, worker alive" : "OnFinished");
+        };
+        exec.Execute();
+        while (FWorkerTid == 0)
+            std::this_thread::sleep_for(1ms);
     }
 
-    test::TWatchdog FWatchdog{"BackExecTest"};
-    TEventLog FLog;
-    std::atomic<bool> FStarted = false;
-    std::atomic<bool> FNoticed = false;
     std::atomic<std::uint32_t> FWorkerTid = 0;
 };
 
-TEST_F(BackExecTest, PhasesRunOnTheWorkerAndOnFinishedOnTheCreatingThread) {
+TEST_F(BackExecTest, PhasesAndErrorsRunOnTheWorkerAndOnFinishedOnTheCreatingThread) {
+    test::TCaptureTracer tracer;
     TBackExec exec;
-    EXPECT_EQ(exec.Priority(), TThreadPriority::Lower);
-    EXPECT_TRUE(exec.Terminated());
-    EXPECT_TRUE(exec.Finished());
-    EXPECT_EQ(exec.Handle().OwnerThread(), std::this_thread::get_id());
-    LogAllEvents(exec);
-    std::uint32_t idDuringRun = 0;
-    exec.OnExec = [&](TCustomBackExec& s) {
-        EXPECT_EQ(&s, &exec);
-        EXPECT_FALSE(s.Terminated());
-        EXPECT_FALSE(s.Finished());
-        idDuringRun = s.ThreadID();
-        FWorkerTid = CurrentThreadId();
-        FLog.Add("OnExec");
+    EXPECT_TRUE(exec.Terminated() && exec.Finished() && exec.Priority() == TThreadPriority::Lower);
+    const auto phase = [this](const char* name, auto error) {
+        return [this, name, error](TCustomBackExec& sender) {
+            const bool running = !sender.Terminated() && !sender.Finished() &&
+                                 sender.ThreadID() == CurrentThreadId();
+            Log(running ? name : "not running?");
+            throw error;
+        };
     };
+    exec.BeforeExec = phase("BeforeExec", EBackExec("first"));
+    exec.OnExec = phase("OnExec", 42);
+    exec.AfterExec = phase("AfterExec", std::runtime_error("third"));
+    // A mended fault: an OnError that throws ended the worker before the end-of-run message.
+    exec.OnError = [this](TCustomBackExec&, const std::exception& e) {
+        Log(e.what());
+        if (e.what() == std::string("first"))
+            throw std::logic_error("fails");
+    };
+    exec.OnFinished = [this](TCustomBackExec&) { Log("OnFinished"); };
     exec.Execute();
     exec.WaitFor(TWaitMode::ProcessMessages);
-    EXPECT_EQ(FLog.Names(), (std::vector<std::string>{"BeforeExec@w1", "OnExec@w1", "AfterExec@w1",
-                                                      "OnFinished@main"}));
-    EXPECT_EQ(idDuringRun, FWorkerTid.load());
-    EXPECT_TRUE(exec.Finished());
-    EXPECT_TRUE(exec.Terminated());
-    EXPECT_EQ(exec.ThreadID(), 0u);
+    EXPECT_EQ(Logged(), (TLog{"BeforeExec!", "first!", "OnExec!", "Unknown exception!",
+                              "AfterExec!", "third!", "OnFinished"}));
+    EXPECT_TRUE(exec.Terminated() && exec.ThreadID() == 0);
+    EXPECT_EQ(tracer.Lines(), TLog{"TBackExec: OnError failed: fails"});
 }
 
-TEST_F(BackExecTest, ExecuteWhileRunningIsRefused) {
+TEST_F(BackExecTest, ARunningComponentRefusesExecuteTakesANewPriorityAndEndsOnTerminate) {
     TBackExec exec;
-    std::atomic<bool> release = false;
-    std::atomic<int> runs = 0;
-    exec.OnExec = [&](TCustomBackExec&) {
-        ++runs;
-        WaitUntil([&] { return release.load(); });
-    };
-    exec.Execute();
+    auto other = FQueue.CreateTarget(Recorder());
+    other->Post({1034, 0, 0});
+    exec.WaitFor(TWaitMode::ProcessMessages); // idle: returns at once, processing nothing
+    RunUntilTerminated(exec);
     try {
         exec.Execute();
-        ADD_FAILURE() << "second Execute did not raise";
+        ADD_FAILURE() << "a second Execute did not raise";
     } catch (const EBackExec& e) {
         EXPECT_STREQ(e.what(), "Already running");
     }
-    EXPECT_FALSE(exec.Finished());
-    release = true;
-    exec.WaitFor(TWaitMode::ProcessMessages);
-    EXPECT_EQ(runs, 1);
-    EXPECT_TRUE(exec.Finished());
-}
-
-TEST_F(BackExecTest, WaitForOnAnIdleComponentReturnsWithoutProcessingMessages) {
-    TBackExec exec;
-    int otherHandled = 0;
-    auto other = MessageQueue().CreateTarget([&](const TMessage&) { ++otherHandled; });
-    other->Post({1034, 0, 0});
-    exec.WaitFor(TWaitMode::ProcessMessages);
-    exec.WaitFor(TWaitMode::OwnMessages);
-    EXPECT_EQ(otherHandled, 0);
-    EXPECT_TRUE(exec.Finished());
-}
-
-TEST_F(BackExecTest, AnExceptionInAnyPhaseGoesToOnErrorOnTheWorkerAndTheRunGoesOn) {
-    TBackExec exec;
-    LogAllEvents(exec);
-    exec.BeforeExec = [this](TCustomBackExec&) {
-        FLog.Add("BeforeExec");
-        throw EBackExec("first");
-    };
-    exec.OnExec = [this](TCustomBackExec&) {
-        FLog.Add("OnExec");
-        throw 42;
-    };
-    exec.AfterExec = [this](TCustomBackExec&) {
-        FLog.Add("AfterExec");
-        throw std::runtime_error("third");
-    };
-    exec.Execute();
-    exec.WaitFor(TWaitMode::ProcessMessages);
-    EXPECT_EQ(FLog.Names(),
-              (std::vector<std::string>{"BeforeExec@w1", "OnError:first@w1", "OnExec@w1",
-                                        "OnError:Unknown exception@w1", "AfterExec@w1",
-                                        "OnError:third@w1", "OnFinished@main"}));
-}
-
-TEST_F(BackExecTest, AFailingErrorHandlerDoesNotKeepTheRunFromEnding) {
-    test::TCaptureTracer tracer;
-    TBackExec exec;
-    LogAllEvents(exec);
-    exec.OnExec = [](TCustomBackExec&) { throw std::runtime_error("work"); };
-    exec.OnError = [](TCustomBackExec&, const std::exception&) {
-        throw std::runtime_error("handler");
-    };
-    exec.Execute();
-    exec.WaitFor(TWaitMode::ProcessMessages);
-    EXPECT_EQ(FLog.Names(),
-              (std::vector<std::string>{"BeforeExec@w1", "AfterExec@w1", "OnFinished@main"}));
-    EXPECT_TRUE(tracer.Contains("TBackExec: OnError failed: handler"));
-}
-
-TEST_F(BackExecTest, TerminateThenWaitForReturnsOnceTheWorkStoppedAndTheEndWasHandled) {
-    TBackExec exec;
-    int finished = 0;
-    bool noticedBeforeFinished = false;
-    RunUntilTerminated(exec);
-    exec.OnFinished = [&](TCustomBackExec&) {
-        ++finished;
-        noticedBeforeFinished = FNoticed;
-    };
-    exec.Execute();
-    ASSERT_TRUE(WaitUntil([&] { return FStarted.load(); }));
-    std::this_thread::sleep_for(30ms);
-    EXPECT_FALSE(exec.Terminated());
-    EXPECT_FALSE(exec.Finished());
-    EXPECT_EQ(exec.ThreadID(), FWorkerTid.load());
+    EXPECT_FALSE(exec.Terminated() || exec.Finished());
+    EXPECT_EQ(exec.ThreadID(), FWorkerTid);
+    exec.SetPriority(TThreadPriority::Idle); // a running worker changes too
     exec.Terminate();
-    EXPECT_TRUE(exec.Terminated());
-    exec.WaitFor(TWaitMode::ProcessMessages);
-    EXPECT_TRUE(FNoticed);
-    EXPECT_TRUE(noticedBeforeFinished);
-    EXPECT_EQ(finished, 1);
-    EXPECT_TRUE(exec.Finished());
-    EXPECT_EQ(exec.ThreadID(), 0u);
+    exec.WaitFor(TWaitMode::OwnMessages); // leaves the other message waiting
+    EXPECT_TRUE(test::PumpUntil([&] { return !WorkerAlive() && Logged().size() == 3; }));
+    // OnFinished after the work noticed Terminated, while the worker waits for it.
+    EXPECT_EQ(Logged(), (TLog{"noticed, idle!", "OnFinished, worker alive", "1034:0:0"}));
 }
 
-TEST_F(BackExecTest, OnFinishedRunsWhileTheWorkerStillExistsAndTheWorkerEndsAfterwards) {
-    TBackExec exec;
-    bool workerAliveInOnFinished = false;
-    exec.OnExec = [this](TCustomBackExec&) { FWorkerTid = CurrentThreadId(); };
-    exec.OnFinished = [&](TCustomBackExec&) { workerAliveInOnFinished = ThreadAlive(FWorkerTid); };
-    exec.Execute();
-    exec.WaitFor(TWaitMode::ProcessMessages);
-    EXPECT_TRUE(workerAliveInOnFinished);
-    EXPECT_TRUE(WaitUntil([&] { return !ThreadAlive(FWorkerTid); }))
-        << "the worker thread did not end after its run";
-}
-
-TEST_F(BackExecTest, WaitForOwnMessagesLeavesOtherMessagesPending) {
-    TBackExec exec;
-    int otherHandled = 0;
-    auto other = MessageQueue().CreateTarget([&](const TMessage&) { ++otherHandled; });
-    bool finished = false;
-    exec.OnFinished = [&](TCustomBackExec&) { finished = true; };
-    other->Post({1034, 0, 0});
-    exec.Execute();
-    exec.WaitFor(TWaitMode::OwnMessages);
-    EXPECT_TRUE(finished);
-    EXPECT_EQ(otherHandled, 0);
-
-    exec.Execute();
-    exec.WaitFor(TWaitMode::ProcessMessages);
-    EXPECT_EQ(otherHandled, 1);
-}
-
-TEST_F(BackExecTest, DestroyingARunningComponentStopsTheWorkAndWaitsForIt) {
+TEST_F(BackExecTest, TheComponentMayBeDestroyedWhileRunningOrInOnFinished) {
     auto exec = std::make_unique<TBackExec>();
-    int finished = 0;
     RunUntilTerminated(*exec);
-    exec->OnFinished = [&](TCustomBackExec&) { ++finished; };
-    exec->Execute();
-    ASSERT_TRUE(WaitUntil([&] { return FStarted.load(); }));
-    exec.reset();
-    EXPECT_TRUE(FNoticed);
-    EXPECT_EQ(finished, 1);
-    EXPECT_TRUE(WaitUntil([&] { return !ThreadAlive(FWorkerTid); }));
-}
-
-TEST_F(BackExecTest, OnFinishedMayDestroyTheComponent) {
-    auto exec = std::make_unique<TBackExec>();
-    exec->OnExec = [this](TCustomBackExec&) { FWorkerTid = CurrentThreadId(); };
+    exec.reset(); // stops the work and waits for it
+    EXPECT_EQ(Logged(), (TLog{"noticed, lowered!", "OnFinished, worker alive"}));
+    TBackExec bare; // a run without any handler
+    bare.Execute();
+    bare.WaitFor(TWaitMode::OwnMessages);
+    exec = std::make_unique<TBackExec>();
     exec->OnFinished = [&](TCustomBackExec&) { exec.reset(); };
     exec->Execute();
-    ASSERT_TRUE(WaitUntil([&] {
-        MessageQueue().ProcessMessages();
-        return exec == nullptr;
-    }));
-    EXPECT_TRUE(WaitUntil([&] { return !ThreadAlive(FWorkerTid); }));
+    EXPECT_TRUE(test::PumpUntil([&] { return exec == nullptr; }));
 }
 
 TEST_F(BackExecTest, AComponentOfAnotherThreadWarnsAndReportsTheEndOnThatThread) {
     test::TCaptureTracer tracer;
     { TBackExec onMain; }
-    EXPECT_FALSE(tracer.Contains(cWarning));
-    std::thread::id creator;
-    std::thread::id finishedOn;
     std::thread([&] {
-        creator = std::this_thread::get_id();
         TBackExec exec;
-        exec.OnFinished = [&](TCustomBackExec&) { finishedOn = std::this_thread::get_id(); };
+        exec.OnFinished = [&, creator = std::this_thread::get_id()](TCustomBackExec&) {
+            Log(std::this_thread::get_id() == creator ? "OnFinished on its creator" : "OnFinished");
+        };
         exec.Execute();
         exec.WaitFor(TWaitMode::ProcessMessages); // not the main thread: own messages only
     }).join();
-    EXPECT_EQ(tracer.CountOf(cWarning), 1u);
-    EXPECT_EQ(finishedOn, creator);
-}
-
-TEST_F(BackExecTest, ChangingThePriorityOfARunningComponentChangesItsWorker) {
-    if (ProcessNice() > 9)
-        GTEST_SKIP() << "process niceness too high to observe lowering";
-    TBackExec exec;
-    std::atomic<int> niceAtStart = 0;
-    std::atomic<bool> sawIdle = false;
-    exec.OnExec = [&](TCustomBackExec& sender) {
-        niceAtStart = NiceOf(CurrentThreadId());
-        FStarted = true;
-        while (!sender.Terminated() && !sawIdle) {
-            sawIdle = sched_getscheduler(0) == SCHED_IDLE;
-            std::this_thread::sleep_for(1ms);
-        }
-    };
-    exec.Execute();
-    ASSERT_TRUE(WaitUntil([&] { return FStarted.load(); }));
-    exec.SetPriority(TThreadPriority::Idle);
-    EXPECT_EQ(exec.Priority(), TThreadPriority::Idle);
-    EXPECT_TRUE(WaitUntil([&] { return sawIdle.load(); }, 5s));
-    exec.Terminate();
-    exec.WaitFor(TWaitMode::ProcessMessages);
-    EXPECT_TRUE(sawIdle);
-    EXPECT_GT(niceAtStart, ProcessNice());
+    EXPECT_EQ(Logged(), TLog{"OnFinished on its creator!"});
+    EXPECT_EQ(tracer.Lines(), TLog{"Warning: TBackExec was not instantiated in the main thread. "
+                                   "This could lead to problems."});
 }
 
 } // namespace

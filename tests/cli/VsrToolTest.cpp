@@ -1,139 +1,237 @@
+// The `vsr` tool run as a process: the contract other programs rely on.
+
+#include "audio/SndKitLibrary.h"
+#include "audio/SpxWriter.h"
+#include "render/CursorPicture.h"
+#include "shell/Format.h"
 #include "support/Recordings.h"
-#include "recording/ScreenRecorderFileWriter.h"
 #include "support/RunProcess.h"
 #include "support/TempDir.h"
+#include "support/Voice.h"
 
 #include <gtest/gtest.h>
+#include <png.h>
 
 #include <charconv>
-#include <fstream>
-#include <sstream>
+#include <filesystem>
+#include <regex>
 
-namespace vsr {
+namespace vsr::test {
 namespace {
 
-using test::RunProcess;
+namespace fs = std::filesystem;
 
-std::vector<std::byte> Text(const std::string& text) {
-    const auto bytes = std::as_bytes(std::span(text.data(), text.size()));
-    return {bytes.begin(), bytes.end()};
+TProcessResult Vsr(const std::vector<std::string>& args, const std::vector<std::string>& env = {}) {
+    return RunProcess(VSR_TOOL_PATH, args, env);
 }
 
+// The file is an 8-bit RGB PNG file of picture.
+::testing::AssertionResult PngShows(const std::string& file, const TScreenPicture& picture) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    std::vector<TPixel32> pixels(picture.Pixels.size());
+    const bool rgb = png_image_begin_read_from_file(&image, file.c_str()) &&
+                     image.format == PNG_FORMAT_RGB && image.width == png_uint_32(picture.Width) &&
+                     image.height == png_uint_32(picture.Height);
+    image.format = PNG_FORMAT_BGRA; // on a little-endian machine, 0xAARRGGBB
+    if (rgb && png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr))
+        return SamePicture(PackedPixels(picture.Width, picture.Height, pixels), picture);
+    png_image_free(&image);
+    return ::testing::AssertionFailure() << file << " is no RGB PNG file of the picture's size";
+}
+
+// 300 x 70 at 16 bits in 256 x 32 tiles (cut at the right and bottom edges), 2 s: pictures at
+// 0, 500, 900, 1500 and 1800 ms with a key frame every second, the first index entry holding
+// StartTickCount, and a record cut short at 1700 (shorter than a tile header); a pointer track out
+// of time order with two entries at its last time; a voice of 0.5 s of 440 Hz, a 1 s pause, 0.5 s
+// of 1000 Hz, a 0.3 s pause and 0.4 s of 700 Hz; a header picture shown 5 s before and 3 s after,
+// and a link. Beside it a 16 x 16 black recording whose voice track is no SPX stream and whose
+// pointer track has an entry at time 0 only.
 class VsrTool : public ::testing::Test {
 protected:
-    test::TTempDir FDir;
+    TTempDir FDir;
+    std::string FRecording = FDir.File("with \"quotes\".vsr"), FSilent = FDir.File("silent.vsr");
+    std::string FOut = FDir.File("out"), FPlayer = FDir.File("player");
+    std::vector<std::int16_t> FVoice =
+        Joined({Tone(500, 440), Silence(1000), Tone(500, 1000), Silence(300), Tone(400, 700)});
+    std::vector<TTimedPicture> FPictures;
+    TRecordingLayout FLayout;
 
-    // 300 x 70 pictures at 0, 500 and 1500 ms with a key frame every second.
-    TRecordingLayout Write(const std::string& name, std::optional<TRecordingOverlay> overlay) {
-        const TScreenPicture first = test::PatternPicture(300, 70, 1);
+    void SetUp() override {
+        SndKitLibrary().SetFileName(VSR_SNDKIT_PATH); // the voice is encoded in this process
+        WriteFileBytes(FPlayer, Bytes(3000, 0x7F));
+        WriteRecordingFile(FSilent, {16, 16, {{0, {16, 16}}}, {{0, 5, 5}}, Bytes("no voice"), {}});
+        const TScreenPicture a = PatternPicture(300, 70, 1), c = PatternPicture(300, 70, 5);
+        const TScreenPicture b = WithRect(a, 10, 10, 20, 5, 0xFF0000);
+        const TScreenPicture d = WithRect(b, 260, 40, 30, 20, 0xFF00);
+        FPictures = {{0, a}, {500, b}, {900, d}, {1500, c}, {1800, WithRect(c, 0, 0, 8, 8, 0)}};
         TRecordingOptions options;
         options.KeyFrameInterval = 1000;
         options.Duration = 2000;
-        return WriteRecordingFile(FDir.File(name),
-                                  {300,
-                                   70,
-                                   {{0, first},
-                                    {500, test::WithRect(first, 10, 10, 20, 5, 0xFF0000)},
-                                    {1500, test::WithRect(first, 260, 40, 30, 20, 0x00FF00)}},
-                                   {{0, 12, 34}, {700, 56, 7}},
-                                   Text("not really a voice track"),
-                                   std::move(overlay)},
-                                  options);
+        options.FirstEntryTime = TFirstEntryTime::StartTickCount;
+        TFileStream file(FRecording, TFileMode::Create);
+        TScreenRecorderFileWriter writer(file, 300, 70, options);
+        for (const auto& [time, picture] : std::span(FPictures).first(4))
+            writer.AddPicture(time, picture);
+        writer.AddRecord({1700, 0, 0, 30}, Bytes(30, 1));
+        writer.AddPicture(1800, FPictures[4].Picture);
+        const std::vector<TCursorEntry> track = {
+            {0, 12, 34}, {700, 56, 7}, {650, 100, 50}, {1600, 290, 60}, {1600, 5, 5}};
+        for (const TCursorEntry& entry : track)
+            writer.AddCursor(entry);
+        const std::string link = "http://example.com/a?b=\"c\"";
+        const TRecordingOverlay overlay{{TOverlayPictureType::Bitmap, Bytes("BM")}, {}, 5, 3, link};
+        FLayout = writer.Finish(TSpxWriter::Encode(FVoice), overlay);
     }
 };
 
-TEST_F(VsrTool, InfoJsonDescribesTheWholeLayout) {
-    TRecordingOverlay overlay;
-    overlay.HeaderPicture = {TOverlayPictureType::Bitmap, Text("BM fake picture")};
-    overlay.HeaderDelaySeconds = 5;
-    overlay.TrailerDelaySeconds = 3;
-    overlay.Link = "http://example.com/a?b=\"c\"";
-    const std::string name = "with \"quotes\".vsr";
-    const TRecordingLayout layout = Write(name, overlay);
-    ASSERT_EQ(layout.KeyFrames.size(), 2u);
-
-    const auto result = RunProcess(VSR_TOOL_PATH, {"info", FDir.File(name), "--json"});
-    ASSERT_EQ(result.ExitCode, 0) << result.Err;
-    char stop[64];
-    const auto stopEnd = std::to_chars(stop, stop + sizeof stop, layout.Header.StopDateTime).ptr;
-    std::ostringstream expected;
-    expected
-        << "{\"file\": \"" << FDir.File("with \\\"quotes\\\".vsr")
-        << "\", \"size\": " << layout.Size
-        << ", \"magic\": \"VSR2.1\", \"width\": 300, \"height\": 70"
-        << ", \"start_date_time\": 45000.5, \"stop_date_time\": " << std::string(stop, stopEnd)
-        << ", \"start_tick\": 1000, \"stop_tick\": 3000, \"duration_ms\": 2000, \"audio_offset\": "
-        << layout.AudioOffset << ", \"key_frame_index_offset\": " << layout.KeyFrameIndexOffset
-        << ", \"cursor_track_offset\": " << layout.CursorTrackOffset
-        << ", \"key_frames\": [{\"offset\": 72, \"size\": " << layout.KeyFrames[0].Size
-        << ", \"time\": 0}, {\"offset\": " << layout.KeyFrames[1].Offset
-        << ", \"size\": " << layout.KeyFrames[1].Size << ", \"time\": 1500}]"
-        << ", \"cursors\": {\"count\": 2, \"first\": [0, 12, 34]}, \"sound_track\": {\"offset\": "
-        << layout.AudioOffset << ", \"end\": " << layout.OverlayOffset << ", \"bytes\": 24}"
-        << ", \"overlay\": {\"offset\": " << layout.OverlayOffset
-        << ", \"header_picture_type\": 1, \"trailer_picture_type\": 1, \"trailer_is_header\": true"
-        << ", \"header_delay\": 5, \"trailer_delay\": 3, \"link\": "
-           "\"http://example.com/a?b=\\\"c\\\"\"}, \"audio\": {\"error\": \"Invalid SPX file\"}}\n";
-    EXPECT_EQ(result.Out, expected.str());
+// A key frame's time is the one stored in its entry. The silences are the stored records: the
+// 1 s pause is 50 left-out frames of 29 bytes after 25 coded ones, the 0.3 s pause 15 after
+// 50; the intervals are in decoded bytes. Frames lists segment, time, x, y, width, height,
+// bits and payload bytes of every record in file order (0 0 0 for the record cut short):
+// 2 x 3 tiles of a key frame, a changed tile at 500 and at 900, the next key frame, and so on.
+TEST_F(VsrTool, InfoAndFramesDescribeTheLayoutTheVoiceTrackAndEveryRecord) {
+    char stop[32];
+    const TRecordingLayout& l = FLayout;
+    EXPECT_EQ(
+        Vsr({"info", FRecording, "--json"}).Out,
+        Format(R"({"file": "%s", "size": %d, "magic": "VSR2.1", "width": 300, "height": 70, )"
+               R"("start_date_time": 45000.5, "stop_date_time": %s, "start_tick": 1000, )"
+               R"("stop_tick": 3000, "duration_ms": 2000, "audio_offset": %d, )"
+               R"("key_frame_index_offset": %d, "cursor_track_offset": %d, "key_frames": )"
+               R"([{"offset": 72, "size": %d, "time": 1000}, {"offset": %d, "size": %d, "time": )"
+               R"(1500}], "cursors": {"count": 5, "first": [0, 12, 34]}, "sound_track": )"
+               R"({"offset": %d, "end": %d, "bytes": %d}, "overlay": {"offset": %d, )"
+               R"("header_picture_type": 1, "trailer_picture_type": 1, "trailer_is_header": )"
+               R"(true, "header_delay": 5, "trailer_delay": 3, "link": )"
+               R"("http://example.com/a?b=\"c\""}, "audio": {"magic": true, "channels": 1, )"
+               R"("rate": 8000, "quality": 6, "complexity": 10, "encoded_frame_bytes": 29, )"
+               R"("comp_block": 290, "pcm_block": 3200, "total_silence": 1885, "size": 43200, )"
+               R"("duration": 2, "silences": [[725, 1450], [1450, 435]], "intervals": [[0, )"
+               R"(8000], [24000, 32000], [36800, 43200]]}})"
+               "\n",
+               FDir.File(R"(with \"quotes\".vsr)"), l.Size,
+               std::string(stop, std::to_chars(stop, stop + 32, l.Header.StopDateTime).ptr),
+               l.AudioOffset, l.KeyFrameIndexOffset, l.CursorTrackOffset, l.KeyFrames[0].Size,
+               l.KeyFrames.at(1).Offset, l.KeyFrames.at(1).Size, l.AudioOffset, l.OverlayOffset,
+               l.OverlayOffset - l.AudioOffset, l.OverlayOffset));
+    EXPECT_TRUE(Vsr({"info", FSilent, "--json"})
+                    .Out.ends_with(R"("overlay": null, "audio": {"error": "Invalid SPX file"}})"
+                                   "\n"));
+    EXPECT_NE(Vsr({"info", FRecording}).Out.find("Screen area:    300 x 70\n"), std::string::npos);
+    EXPECT_EQ(Vsr({"frames", FRecording}).Out,
+              "0 0 0 0 256 32 16 16424\n0 0 256 0 44 32 16 2856\n0 0 0 32 256 32 16 16424\n"
+              "0 0 256 32 44 32 16 2856\n0 0 0 64 256 6 16 3112\n0 0 256 64 44 6 16 568\n"
+              "0 500 0 0 256 32 16 16424\n0 900 256 32 44 32 16 2856\n1 1500 0 0 256 32 16 16424\n"
+              "1 1500 256 0 44 32 16 2856\n1 1500 0 32 256 32 16 16424\n1 1500 256 32 44 32 16 "
+              "2856\n1 1500 0 64 256 6 16 3112\n1 1500 256 64 44 6 16 568\n1 1700 0 0 0 0 0 30\n"
+              "1 1800 0 0 256 32 16 16424\n");
 }
 
-TEST_F(VsrTool, InfoWithoutOverlayAndTheReadableSummary) {
-    const TRecordingLayout layout = Write("plain.vsr", std::nullopt);
-    const auto json = RunProcess(VSR_TOOL_PATH, {"info", "--json", FDir.File("plain.vsr")});
-    ASSERT_EQ(json.ExitCode, 0) << json.Err;
-    EXPECT_NE(json.Out.find("\"sound_track\": {\"offset\": " + std::to_string(layout.AudioOffset) +
-                            ", \"end\": " + std::to_string(layout.Size) +
-                            ", \"bytes\": 24}, \"overlay\": null,"),
-              std::string::npos)
-        << json.Out;
-    const auto text = RunProcess(VSR_TOOL_PATH, {"info", FDir.File("plain.vsr")});
-    ASSERT_EQ(text.ExitCode, 0) << text.Err;
-    EXPECT_NE(text.Out.find("Screen area:    300 x 70"), std::string::npos) << text.Out;
-    EXPECT_NE(text.Out.find("Overlay:        none"), std::string::npos) << text.Out;
+// The decoded voice with the left-out pauses as exact zeros; with --raw the same samples
+// without the 44-byte header.
+TEST_F(VsrTool, AudioGivesTheVoiceBackWithZerosWhereThePausesWere) {
+    ASSERT_EQ(Vsr({"audio", FRecording, "-o", FOut}).ExitCode, 0);
+    ASSERT_EQ(Vsr({"audio", FRecording, "-o", FDir.File("raw"), "--raw"}).ExitCode, 0);
+    const auto wav = ReadFileBytes(FOut);
+    ASSERT_EQ(wav.size(), 44 + FVoice.size() * 2);
+    EXPECT_EQ(Get<std::int32_t>(wav, 40), static_cast<std::int32_t>(FVoice.size() * 2));
+    EXPECT_EQ(ReadFileBytes(FDir.File("raw")), std::vector(wav.begin() + 44, wav.end()));
+    EXPECT_TRUE(AllZero(std::span(wav).subspan(44 + 4160 * 2, 7680 * 2))); // in the 1 s pause
 }
 
-TEST_F(VsrTool, FramesListsEveryRecordInFileOrderTracingAsTheEnvironmentSays) {
-    Write("frames.vsr", std::nullopt);
-    const std::string log = FDir.File("trace.log");
-    const auto result =
-        RunProcess(VSR_TOOL_PATH, {"frames", FDir.File("frames.vsr")}, {"VSR_TRACE=" + log});
-    ASSERT_EQ(result.ExitCode, 0) << result.Err;
-    std::istringstream lines(result.Out);
-    std::vector<std::string> all;
-    for (std::string line; std::getline(lines, line);)
-        all.push_back(line);
-    // 2 x 3 tiles for the first key frame, one changed tile, then a full key frame at 1500.
-    ASSERT_EQ(all.size(), 6u + 1u + 6u) << result.Out;
-    EXPECT_EQ(all[0], "0 0 0 0 256 32 16 16424");
-    EXPECT_EQ(all[5], "0 0 256 64 44 6 16 " + std::to_string(40 + 88 * 6));
-    EXPECT_EQ(all[6], "0 500 0 0 256 32 16 16424");
-    EXPECT_EQ(all[7], "1 1500 0 0 256 32 16 16424");
-
-    std::stringstream content;
-    content << std::ifstream(log).rdbuf();
-    EXPECT_EQ(content.str(),
-              "Next KeyFrame: -1 -> 0\nNext KeyFrame: 0 -> 1\nNext KeyFrame: 1 -> 2\n");
-    EXPECT_NE(RunProcess(VSR_TOOL_PATH, {"frames", FDir.File("frames.vsr")}, {"VSR_TRACE=stderr"})
-                  .Err.find("Next KeyFrame: 0 -> 1\n"),
-              std::string::npos);
-    EXPECT_TRUE(
-        RunProcess(VSR_TOOL_PATH, {"frames", FDir.File("frames.vsr")}, {"VSR_TRACE="}).Err.empty());
+// From the last key frame not after the time (the first counting as 0), every record up to it;
+// the record cut short is skipped and the next one drawn. The pointer at natural size, its
+// top-left corner (the tip 9, 3 further) at the first track entry later than the time, in
+// track order; past the track, at the first entry with the last time, cut at the edges; at
+// (0, 0) when no entry lies after time 0.
+TEST_F(VsrTool, SnapshotWritesThePictureHeldAtTheTimeWithOrWithoutThePointer) {
+    // File (0 the sample, 1 the black one), time, picture, with the pointer, its position.
+    const std::int32_t cases[][6] = {{0, 499, 0, 0, 0, 0},  {0, 900, 2, 0, 0, 0},
+                                     {0, 1799, 3, 0, 0, 0}, {0, 60000, 4, 0, 0, 0},
+                                     {0, 600, 1, 1, 56, 7}, {0, 5000, 4, 1, 290, 60},
+                                     {1, 0, 5, 1, 0, 0}};
+    const TCursorPicture& arrow = TCursorPicture::Instance();
+    for (const auto& [index, time, picture, cursor, x, y] : cases) {
+        TScreenPicture expected =
+            picture < 5 ? Expanded555(FPictures[picture].Picture) : TScreenPicture(16, 16);
+        for (std::int32_t r = 0; cursor && r < 32 && y + r < expected.Height; ++r)
+            for (std::int32_t c = 0; c < 32 && x + c < expected.Width; ++c)
+                if (!arrow.Transparent(c, r))
+                    expected.At(x + c, y + r) = arrow.View().At(c, r) & 0xFFFFFF;
+        const std::string at = std::to_string(time), file = index ? FSilent : FRecording;
+        const std::vector<std::string> args{"snapshot", file, "--at", at, "-o", FOut, "--cursor"};
+        ASSERT_EQ(Vsr({args.begin(), args.end() - !cursor}).ExitCode, 0);
+        EXPECT_TRUE(PngShows(FOut, expected)) << file << " at " << time;
+        EXPECT_TRUE(!cursor || expected.At(x + 9, y + 3) == 0) << "the tip is black";
+    }
 }
 
-TEST_F(VsrTool, ErrorsGoToStandardErrorWithStatusOne) {
-    const std::string bad = FDir.File("bad.vsr");
-    test::WriteFileBytes(bad, Text(std::string(100, 'x')));
-    auto result = RunProcess(VSR_TOOL_PATH, {"info", bad, "--json"});
-    EXPECT_EQ(result.ExitCode, 1);
-    EXPECT_EQ(result.Err, "Invalid Screen Recorder File\n");
-    EXPECT_TRUE(result.Out.empty());
-    result = RunProcess(VSR_TOOL_PATH, {"frames", FDir.File("missing.vsr")});
-    EXPECT_EQ(result.ExitCode, 1);
-    EXPECT_NE(result.Err.find("missing.vsr"), std::string::npos);
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"info"}, {"nonsense"}, {"info", bad, "--yaml"}})
-        EXPECT_EQ(RunProcess(VSR_TOOL_PATH, args).ExitCode, 2) << args.back();
+TEST_F(VsrTool, PackWritesThePlayerTheRecordingAndItsLengthAsAnExecutable) {
+    ASSERT_EQ(Vsr({"pack", FRecording, "-o", FOut, "--player", FPlayer}).ExitCode, 0);
+    const auto recording = ReadFileBytes(FRecording);
+    auto expected = ReadFileBytes(FPlayer);
+    expected.insert(expected.end(), recording.begin(), recording.end());
+    Put(expected, static_cast<std::uint32_t>(recording.size()));
+    EXPECT_EQ(ReadFileBytes(FOut), expected);
+    EXPECT_EQ(fs::status(FOut).permissions(), fs::perms(0755));
+}
+
+// Errors exit with 1 and print the message, a wrong command line exits with 2 and the usage;
+// nothing is left where a command fails, not even a half-written file: the `pack` under
+// /bin/sh copies a 16 MiB player and fails at the file-size limit of 4 MiB (8 with 1 KiB
+// blocks). Without --player, the player is the vsrplayer beside the tool.
+TEST_F(VsrTool, FailuresExitWithOneWrongCommandLinesWithTwo) {
+    const std::string bad = FDir.File("bad.vsr"), huge = FDir.File("huge.vsr");
+    WriteFileBytes(bad, Bytes("VSR2.0 not quite"));
+    WriteFileBytes(huge, Bytes("VSR2.1"));
+    fs::resize_file(huge, 0x100000000ULL); // sparse: takes no room
+    fs::resize_file(FPlayer, 16 << 20);
+    const std::string copy = FDir.File("vsr");
+    fs::copy_file(VSR_TOOL_PATH, copy);
+    const auto before = ReadFileBytes(FRecording);
+    const std::string &in = FRecording, &out = FOut, &p = FPlayer, tool = VSR_TOOL_PATH;
+    const std::string limited = "trap '' XFSZ; ulimit -f 8192; exec \"$0\" \"$@\"";
+    const std::tuple<std::string, std::vector<std::string>, int, std::string> cases[] = {
+        {tool, {"info", bad, "--json"}, 1, "Invalid Screen Recorder File\n"},
+        {tool, {"frames", FDir.File("no.vsr")}, 1, "no.vsr"},
+        {tool, {"audio", FSilent, "-o", out}, 1, "Invalid SPX file\n"},
+        {tool, {"pack", bad, "-o", out, "--player", p}, 1, "Invalid Screen Recorder File\n"},
+        {tool, {"pack", in, "-o", in, "--player", p}, 1, "would overwrite"},
+        {tool, {"pack", huge, "-o", out, "--player", p}, 1, "below 4 GiB\n"},
+        {"/bin/sh", {"-c", limited, tool, "pack", in, "-o", out, "--player", p}, 1, ""},
+        {copy, {"pack", in, "-o", out}, 1, "Player not found: " + FDir.File("vsrplayer")},
+        {tool, {}, 2, "usage:\n"},
+        {tool, {"nonsense"}, 2, "unknown command nonsense\nusage:\n"},
+        {tool, {"snapshot", in, "--at", "4294967296", "-o", out}, 2, "milliseconds"},
+        {tool, {"pack", "-o", out}, 2, "a file name is missing"}};
+    for (const auto& [program, args, code, message] : cases) {
+        const auto result = RunProcess(program, args);
+        EXPECT_EQ(result.ExitCode, code) << testing::PrintToString(args);
+        EXPECT_NE(result.Err.find(message), std::string::npos) << result.Err;
+        EXPECT_EQ(result.Out, "");
+        EXPECT_FALSE(fs::exists(FOut)) << testing::PrintToString(args);
+    }
+    EXPECT_EQ(ReadFileBytes(FRecording), before);
+}
+
+// A 30 s desktop of 1024 x 768, a title picture before and after, the link, and a voice
+// (espeak-ng's, or a tune without it): about 30 s of sound with silences between at least five
+// sentences. It plays: the last picture composes and the voice decodes.
+TEST_F(VsrTool, DemoWritesAPlayableThirtySecondSession) {
+    ASSERT_EQ(Vsr({"demo", "-o", FOut}).ExitCode, 0);
+    const std::string json = Vsr({"info", FOut, "--json"}).Out;
+    std::smatch size;
+    const std::regex expected(
+        R"("width": 1024, "height": 768, .*"duration_ms": 30000, .*"trailer_is_header": true, )"
+        R"("header_delay": 3, "trailer_delay": 3, "link": "https://example.com/vsr-player".*)"
+        R"("total_silence": [1-9]\d*, "size": (4(7[2-9]|8[0-8])\d{3}), .*"intervals": \[)"
+        R"((\[\d+, \d+\], ){4})");
+    ASSERT_TRUE(std::regex_search(json, size, expected)) << json;
+    EXPECT_EQ(Vsr({"snapshot", FOut, "--at", "29999", "-o", FDir.File("end.png")}).ExitCode, 0);
+    EXPECT_EQ(Vsr({"audio", FOut, "-o", FDir.File("voice.wav")}).ExitCode, 0);
+    EXPECT_EQ(fs::file_size(FDir.File("voice.wav")), 44 + std::stoul(size[1]));
 }
 
 } // namespace
-} // namespace vsr
+} // namespace vsr::test

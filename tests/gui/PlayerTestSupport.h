@@ -1,31 +1,59 @@
 #pragma once
-// Helpers of the player window tests: recordings written with the project's writer (pictures
-// of solid tiles, a tone voice track, overlays), a window in a private temporary folder with
-// its error boxes and opened links captured, and waiting while Qt processes events.
+// The player window tests' fixture: a window whose temporary files go to a private folder,
+// with its error boxes, opened links and trace lines captured, and a watchdog against hangs.
+// It includes what the player tests share.
 
+#include "audio/SndKitLibrary.h"
+#include "player/ErrorBox.h"
 #include "player/SRPlaybackDlg.h"
-#include "recording/ScreenRecorderFileWriter.h"
 #include "support/CaptureTracer.h"
+#include "support/Env.h"
+#include "support/Pump.h"
 #include "support/Recordings.h"
-#include "support/TempDir.h"
 #include "support/Voice.h"
+#include "support/Watchdog.h"
 
-#include <QObject>
-#include <QUrl>
+#include <QAction>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QMouseEvent>
+#include <QTimer>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <functional>
-#include <memory>
-#include <optional>
-#include <string>
-#include <vector>
-
-class QTimer;
-class QToolButton;
-
 namespace vsr::test {
+
+using namespace std::chrono_literals;
+
+// Enabled states of To Begin, Rewind, Play, Pause, Stop and Fast Forward.
+inline constexpr std::string_view cPlaying = "++-+++", cHeader = "+---+-", cPaused = "+++-++",
+                                  cStopped = "+-+---", cNoRecording = "------";
+inline constexpr std::uint32_t cRed = 0xFF0000, cGreen = 0x00FF00, cBlue = 0x0000FF,
+                               cYellow = 0xFFFF00, cWhite = 0xFFFFFF;
+
+// width x height pictures of one colour each, at (time, colour), and a tone of voiceMs.
+inline TRecordingContent Solid(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& pictures,
+                               std::uint32_t voiceMs, std::int32_t width = 64,
+                               std::int32_t height = 32) {
+    TRecordingContent content{width, height, {}, {}, VoiceTrack(Tone(voiceMs)), {}};
+    for (const auto& [time, colour] : pictures)
+        content.Pictures.push_back({time, TScreenPicture(width, height, colour)});
+    return content;
+}
+
+// 64 x 32: a red tile left of a blue one, the cursor at (16, 8), 3 s of tone.
+inline TRecordingContent RedAndBlue() {
+    return {
+        64, 32, {{0, TilePicture(2, 1, {cRed, cBlue})}}, {{5000, 16, 8}}, VoiceTrack(Tone(3000)),
+        {}};
+}
+
+inline TRecordingOptions KeyFrameEvery(std::uint32_t intervalMs, std::uint32_t durationMs) {
+    TRecordingOptions options = ExactTiles(durationMs);
+    options.KeyFrameInterval = intervalMs;
+    return options;
+}
 
 // Receives the links the desktop services would open.
 class TUrlCatcher : public QObject {
@@ -40,37 +68,69 @@ public slots:
 
 class PlayerTest : public ::testing::Test {
 protected:
-    void SetUp() override;
-    void TearDown() override;
+    PlayerTest() {
+        SndKitLibrary().SetFileName(VSR_SNDKIT_PATH);
+        SetErrorBoxHook([this](QWidget*, const std::string& text) { FErrors.push_back(text); });
+        for (const char* scheme : {"http", "https", "file"})
+            QDesktopServices::setUrlHandler(scheme, &FUrls, "Open");
+    }
+    ~PlayerTest() override {
+        FWindow.reset();
+        for (const char* scheme : {"http", "https", "file"})
+            QDesktopServices::unsetUrlHandler(scheme);
+        SetErrorBoxHook({});
+    }
 
     std::string Write(const std::string& name, const TRecordingContent& content,
-                      const TRecordingOptions& options, TRecordingLayout* layout = nullptr);
-    std::string FixtureFile(const std::string& name) const;
-    TSRPlaybackDlg& Window();
-    void CloseWindow();
+                      const TRecordingOptions& options = ExactTiles()) {
+        WriteRecordingFile(FFixtures.File(name), content, options);
+        return FFixtures.File(name);
+    }
+    // The window of the debug view, unless Start built another one.
+    TSRPlaybackDlg& Window() {
+        return FWindow ? *FWindow : Start({{"/debug"}, "", TStartUpMode::WindowOnly});
+    }
+    TSRPlaybackDlg& Start(const TPlayerStartUp& startUp) {
+        FWindow.reset();
+        FWindow = std::make_unique<TSRPlaybackDlg>(startUp);
+        FWindow->show();
+        return *FWindow;
+    }
+    template <typename T = QWidget> T* Find(const char* name) {
+        T* found = Window().findChild<T*>(name);
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    std::string Buttons() {
+        std::string states;
+        for (const char* name : {"ToStartButton", "RewindButton", "PlayButton", "PauseButton",
+                                 "StopButton", "FFWButton"})
+            states += Find<QToolButton>(name)->isEnabled() ? '+' : '-';
+        return states;
+    }
+    void Click(const char* button) { Find<QToolButton>(button)->click(); }
+    bool Active(const char* timer) { return Find<QTimer>(timer)->isActive(); }
+    // The timer's tick, as if its interval had run out now.
+    void Fire(const char* timer) { QMetaObject::invokeMethod(Find<QTimer>(timer), "timeout"); }
+    // A pixel of FBitmap, 0xRRGGBB.
+    std::uint32_t Pixel(std::int32_t x, std::int32_t y) {
+        auto* bitmap = const_cast<TBitmap32*>(Window().Bitmap());
+        const auto lock = bitmap->CanvasLock();
+        return bitmap->At(x, y) & 0xFFFFFFu;
+    }
+    // The files in the player's temporary folder.
+    std::size_t TempFiles() const {
+        return std::ranges::count_if(std::filesystem::directory_iterator(FTemp.Path()),
+                                     [](const auto& entry) { return entry.is_regular_file(); });
+    }
 
-    // Processes events until done() holds or timeoutMs passed; the result of done().
-    bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000);
-    void Pump(int ms);
-    // "To+ Rw- Pl- Pa- St- FF-": the enabled states of the six transport buttons.
-    std::string Buttons();
-    QToolButton* Button(const char* name);
-    QTimer* Timer(const char* name);
-    // Fires the timer now, as if its interval had run out.
-    void Fire(const char* timerName);
-    // The pixel of FBitmap at (x, y), 0x00RRGGBB.
-    std::uint32_t BitmapPixel(std::int32_t x, std::int32_t y);
-    // The temporary files the player left in its folder.
-    std::vector<std::string> TempFiles() const;
-
-    std::unique_ptr<TTempDir> FTemp;
-    std::unique_ptr<TCaptureTracer> FTrace;
+    TTempDir FFixtures;
+    TTempDir FTemp; // the player's temporary folder
+    TEnvScope FTmpDir{"TMPDIR", FTemp.Path().string()};
+    TCaptureTracer FTrace;
+    TWatchdog FWatchdog{::testing::UnitTest::GetInstance()->current_test_info()->name(), 120s};
     std::vector<std::string> FErrors;
     TUrlCatcher FUrls;
-
-private:
-    std::optional<std::string> FOldTmpDir;
-    std::unique_ptr<TTempDir> FFixtures;
     std::unique_ptr<TSRPlaybackDlg> FWindow;
 };
 

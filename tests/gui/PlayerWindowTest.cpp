@@ -1,188 +1,269 @@
-// The player window with a recording: opening, the picture composed at known play times, the
-// painted panel, failures, a second recording, and no temporary file left behind.
+// The player window: its start-up (the install switches, the source it opens: the file
+// argument, else the recording appended to the program file; its two views), the panel painted
+// with black bars and the cursor, the open dialog and the header picture, refused files,
+// recordings one after another, and the pointer, its hint and the menu over the picture.
 #include "gui/PlayerTestSupport.h"
 
-#include "audio/SndKitLibrary.h"
 #include "audio/SndKitSetup.h"
-#include "support/Recordings.h"
+#include "platform/Associations.h"
 #include "render/CursorPicture.h"
-#include "support/Watchdog.h"
 
-#include <QImage>
-#include <QPixmap>
+#include <QContextMenuEvent>
+#include <QCursor>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QScreen>
 #include <QScrollArea>
-#include <QToolButton>
+
+#include <fstream>
+#include <iterator>
 
 namespace vsr::test {
-namespace {
 
-constexpr std::uint32_t cRed = 0xFF0000;
-constexpr std::uint32_t cGreen = 0x00FF00;
-constexpr std::uint32_t cBlue = 0x0000FF;
-constexpr std::uint32_t cYellow = 0xFFFF00;
-constexpr std::uint32_t cWhite = 0xFFFFFF;
-constexpr const char* cPlaying = "To+ Rw+ Pl- Pa+ St+ FF+";
-constexpr const char* cNoRecording = "To- Rw- Pl- Pa- St- FF-";
-
-// 64 x 64: A at 0 ms; at 500 ms only the bottom-right tile turns white.
-TRecordingContent TwoPictures(std::uint32_t voiceMs) {
-    TRecordingContent content;
-    content.Width = 64;
-    content.Height = 64;
-    content.Pictures = {{0, TilePicture(2, 2, {cRed, cGreen, cBlue, cYellow})},
-                        {500, TilePicture(2, 2, {cRed, cGreen, cBlue, cWhite})}};
-    content.Cursors = {{300, 10, 20}, {5000, 40, 30}};
-    content.SoundTrack = VoiceTrack(Tone(voiceMs));
-    return content;
+static bool Mentions(const std::string& file, const std::string& text) {
+    std::ifstream in(file);
+    return std::string(std::istreambuf_iterator<char>(in), {}).find(text) != std::string::npos;
 }
 
-class PlayerWindowTest : public PlayerTest {};
-
-TEST_F(PlayerWindowTest, PicturesAndCursorFollowTheAudioClock) {
-    TWatchdog watchdog("PicturesAndCursorFollowTheAudioClock");
-    const std::string file = Write("two.vsr", TwoPictures(1500), ExactTiles());
-    ASSERT_TRUE(Window().OpenRecording(file));
-    EXPECT_EQ(Buttons(), cPlaying);
-    ASSERT_TRUE(PumpUntil([&] { return BitmapPixel(63, 63) != 0; }));
-    const std::uint32_t before = Window().PlayTime();
-    const std::uint32_t corner = BitmapPixel(40, 40);
-    const std::uint32_t after = Window().PlayTime();
-    if (after < 480) {
-        EXPECT_EQ(corner, cYellow) << "the changed tile waits for 500 ms; clock " << before;
+// Registration goes to private XDG folders, without the desktop's database tools on the PATH.
+class PlayerStartUp : public PlayerTest {
+protected:
+    // A program file: some bytes, then the recording and its 32-bit length.
+    std::string Program(std::vector<std::byte> recording) {
+        Put(recording, static_cast<std::uint32_t>(recording.size()));
+        recording.insert(recording.begin(), 16, std::byte{0x7F});
+        WriteFileBytes(FFixtures.File("program"), recording);
+        return FFixtures.File("program");
     }
-    EXPECT_EQ(BitmapPixel(0, 0), cRed);
-    EXPECT_EQ(BitmapPixel(33, 0), cGreen);
-    EXPECT_EQ(BitmapPixel(0, 33), cBlue);
-    ASSERT_TRUE(PumpUntil([&] { return BitmapPixel(40, 40) == cWhite; }));
-    EXPECT_GE(Window().PlayTime(), 500u);
-    EXPECT_EQ(Window().CursorPos(), (TPoint{40, 30})) << "the next recorded position after T";
-    EXPECT_TRUE(FTrace->Contains("Delay with cursor update: 500"));
-    EXPECT_TRUE(FTrace->Contains("Img: 32, 32  32, 32    Time: 0, PlayTime: 0"));
-    EXPECT_TRUE(FErrors.empty());
+
+    TXdgHome FHome;
+    TEnvScope FPath{"PATH", FHome.Home.File("bin")};
+};
+
+TEST_F(PlayerStartUp, SwitchesAreWholeArgumentsAndInstallWritesWhatUninstallRemoves) {
+    EXPECT_TRUE(HasSwitch({"x.vsr", "/UnInstall"}, "/uninstall"));
+    EXPECT_FALSE(HasSwitch({"/uninstallnow", "uninstall", "-uninstall"}, "/uninstall"));
+    EXPECT_EQ(SourceArgument({"/DEBUG", "", "/Install", "/tmp/a b.vsr", "c.vsr"}), "/tmp/a b.vsr");
+    EXPECT_EQ(RunInstallSwitches({"/debug", "x.vsr"}, "/opt/vsr"), TSwitchAction::None);
+    EXPECT_FALSE(std::filesystem::exists(PlayerDesktopFile()));
+    EXPECT_EQ(RunInstallSwitches({"/INSTALL"}, "/opt/vsr/player"), TSwitchAction::Installed);
+    EXPECT_TRUE(Mentions(PlayerDesktopFile(), "/opt/vsr/player") &&
+                Mentions(PlayerDesktopFile(), "x-scheme-handler/vsrfile"));
+    EXPECT_EQ(SndKitLibrary().FileName(), "") << "the sound library is released first";
+    EXPECT_EQ(RunInstallSwitches({"/uninstall", "/install"}, ""), TSwitchAction::Uninstalled);
+    EXPECT_FALSE(std::filesystem::exists(PlayerDesktopFile()));
 }
 
-TEST_F(PlayerWindowTest, PanelShowsThePictureScaledWithBlackBarsAndTheCursor) {
-    TWatchdog watchdog("PanelShowsThePictureScaledWithBlackBarsAndTheCursor");
-    TRecordingContent content;
-    content.Width = 64;
-    content.Height = 32;
-    content.Pictures = {{0, TilePicture(2, 1, {cRed, cBlue})}};
-    content.Cursors = {{5000, 16, 8}};
-    content.SoundTrack = VoiceTrack(Tone(2000));
-    ASSERT_TRUE(Window().OpenRecording(Write("wide.vsr", content, ExactTiles())));
-    ASSERT_TRUE(PumpUntil([&] { return BitmapPixel(40, 0) == cBlue; }));
-    Button("PauseButton")->click();
-    auto* panel = Window().findChild<QWidget*>("PlayPanel");
-    ASSERT_NE(panel, nullptr);
-    // A panel of 257 x 201: the picture is drawn 4 times larger at (0, 36) - (256, 164).
-    Window().resize(Window().width() - panel->width() + 257,
-                    Window().height() - panel->height() + 201);
-    Pump(50);
-    ASSERT_EQ(panel->size(), QSize(257, 201));
-    const QImage shot = panel->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    auto rgb = [&](int x, int y) { return shot.pixel(x, y) & 0xFFFFFFu; };
-    EXPECT_EQ(rgb(2, 40), cRed);
-    EXPECT_EQ(rgb(250, 160), cBlue);
-    EXPECT_EQ(rgb(128, 20), 0u) << "bar above";
-    EXPECT_EQ(rgb(128, 170), 0u) << "bar below";
-    EXPECT_EQ(rgb(256, 100), 0u) << "bar right of the picture";
-    EXPECT_EQ(rgb(2, 35), 0u);
-    EXPECT_EQ(rgb(2, 36), cRed);
-    // The cursor's top-left corner goes at (16, 8) recorded = (64, 68) on the panel, 4 times
-    // larger; its part below the picture is covered by the bottom bar.
+TEST_F(PlayerStartUp, PackedPlayerPlaysFullScreenCentredAndTheControlsToggleReCentres) {
+    const std::string exe = Program(ReadFileBytes(Write("r.vsr", RedAndBlue())));
+    TSRPlaybackDlg& window = Start({{}, exe});
+    ASSERT_TRUE(PumpUntil([&] { return window.Playing(); }));
+    EXPECT_EQ(window.geometry(), QGuiApplication::primaryScreen()->geometry());
+    EXPECT_TRUE(window.FullScreen() && window.windowFlags() & Qt::FramelessWindowHint &&
+                !Find<QAction>("MStretch")->isChecked());
+    EXPECT_TRUE(Mentions(PlayerDesktopFile(), exe)) << "registered at every start";
+    // The picture keeps its size, centred; a double-click on it toggles the controls.
+    QWidget* play = Find("PlayPanel");
+    QWidget* view = Find<QScrollArea>("ScrollBox1")->viewport();
+    ASSERT_TRUE(PumpUntil([&] { return play->size() == QSize(64, 32); }));
+    for (const bool controls : {false, true, false}) {
+        PumpFor(30ms);
+        EXPECT_EQ(Find("ControlsPanel")->isVisible(), controls);
+        const QPoint offset = play->mapTo(view, play->rect().center()) - view->rect().center();
+        EXPECT_LE(offset.manhattanLength(), 2) << controls;
+        QMouseEvent doubleClick(QEvent::MouseButtonDblClick, {5, 5}, {5, 5}, Qt::LeftButton,
+                                Qt::LeftButton, {});
+        QApplication::sendEvent(play, &doubleClick);
+    }
+    EXPECT_EQ(TempFiles(), 2u) << "the voice track and the extracted copy";
+    FWindow.reset();
+    EXPECT_TRUE(TempFiles() == 0 && FErrors.empty()) << "the copy goes with the player";
+}
+
+// A program file without a recording opens empty with a hint, a damaged one is reported; the
+// pointer watch starts in every case.
+TEST_F(PlayerStartUp, TheSourceIsTheFileArgumentElseTheAppendedRecording) {
+    const std::string file = Write("given.vsr", RedAndBlue());
+    std::vector<std::byte> damaged = ReadFileBytes(file);
+    damaged.resize(40);
+    // Without a recording the program file ends in a length of 0.
+    const std::tuple<std::string, std::vector<std::byte>, std::string> cases[] = {
+        {"", {}, ""}, {"", damaged, "Invalid Screen Recorder File"}, {file, {}, ""}};
+    for (const auto& [argument, recording, error] : cases) {
+        SCOPED_TRACE(argument + error);
+        FErrors.clear();
+        TSRPlaybackDlg& window = Start({{"/debug", argument}, Program(recording)});
+        ASSERT_TRUE(PumpUntil([&] { return Active("Timer1"); }));
+        EXPECT_EQ(window.Playing(), !argument.empty());
+        EXPECT_EQ(FErrors, error.empty() ? std::vector<std::string>{} : std::vector{error});
+        const auto* info = window.findChild<QLabel*>("InfoLabel");
+        const bool empty = argument.empty() && error.empty();
+        EXPECT_EQ(info && info->isVisible() && info->text().contains("Open/Load New File"), empty);
+        EXPECT_EQ(info == nullptr, !argument.empty()) << "removed once a recording opened";
+        EXPECT_EQ(TempFiles(), empty ? 0u : 1u);
+        // The debug view: framed, controls shown, picture stretched.
+        EXPECT_TRUE(!window.FullScreen() && Find("ControlsPanel")->isVisible() &&
+                    Find<QAction>("MStretch")->isChecked());
+    }
+}
+
+// The pointer's timers are ticked directly instead of waited for.
+class PlayerWindow : public PlayerTest {
+protected:
+    void Mouse(QEvent::Type type, QPoint at) {
+        const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+        QMouseEvent event(type, at, at, button, button, {});
+        QApplication::sendEvent(Find("PlayPanel"), &event);
+    }
+    void Point(QPoint at) { QCursor::setPos(Find("PlayPanel")->mapToGlobal(at)); }
+};
+
+// The 2:1 picture fitted into panels of other shapes; the cursor (at 16, 8) scales with it and
+// the bars cover what of it lies outside the picture.
+TEST_F(PlayerWindow, PanelShowsThePictureFittedWithBlackBarsAndTheCursor) {
+    ASSERT_TRUE(Window().OpenRecording(Write("wide.vsr", RedAndBlue())));
+    ASSERT_TRUE(PumpUntil([&] { return Pixel(40, 0) == cBlue; }));
+    QWidget* panel = Find("PlayPanel");
     const TCursorPicture& cursor = TCursorPicture::Instance();
-    int opaqueChecked = 0;
-    for (int cy = 0; cy < TCursorPicture::Height; ++cy)
-        for (int cx = 0; cx < TCursorPicture::Width; ++cx) {
-            const int x = 64 + cx * 4 + 1;
-            const int y = 68 + cy * 4 + 1;
-            const std::uint32_t under = y >= 164 ? 0u : (x < 128 ? cRed : cBlue);
-            const std::uint32_t expected = y >= 164 || cursor.Transparent(cx, cy)
-                                               ? under
-                                               : cursor.Pixels()[cy * 32 + cx] & 0xFFFFFFu;
-            opaqueChecked += cursor.Transparent(cx, cy) ? 0 : 1;
-            ASSERT_EQ(rgb(x, y), expected) << "cursor pixel " << cx << ", " << cy;
-        }
-    EXPECT_GT(opaqueChecked, 50);
+    for (const auto& [size, picture] : {std::pair(QSize(257, 201), QRect(0, 36, 256, 128)),
+                                        std::pair(QSize(301, 97), QRect(54, 0, 192, 96))}) {
+        Window().resize(Window().size() - panel->size() + size);
+        ASSERT_TRUE(PumpUntil([&] { return panel->size() == size; }));
+        const QImage shot = panel->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const auto at = [&](int x, int y) { return shot.pixel(x, y) & 0xFFFFFFu; };
+        for (int y = 0; y < size.height(); ++y)
+            for (int x = 0; x < size.width(); ++x)
+                ASSERT_TRUE(picture.contains(x, y) || at(x, y) == 0) << "bar at " << x << "," << y;
+        const int scale = picture.width() / 64;
+        for (int y = 0, cy = -8; y < 32; ++y, ++cy)
+            for (int x = 0, cx = -16; x < 64; ++x, ++cx) {
+                const bool onCursor = cx >= 0 && cx < 32 && cy >= 0 && !cursor.Transparent(cx, cy);
+                ASSERT_EQ(at(picture.left() + x * scale + 1, picture.top() + y * scale + 1),
+                          onCursor ? cursor.Pixels()[cy * 32 + cx] & 0xFFFFFFu
+                                   : (x < 32 ? cRed : cBlue))
+                    << "recorded pixel " << x << "," << y << " at scale " << scale;
+            }
+    }
 }
 
-TEST_F(PlayerWindowTest, AnInvalidFileIsRefusedWithAnErrorBox) {
-    const std::string file = FixtureFile("junk.vsr");
-    WriteFileBytes(file, Bytes(300, 0x41));
-    EXPECT_FALSE(Window().OpenRecording(file));
-    EXPECT_EQ(FErrors, std::vector<std::string>{"Invalid Screen Recorder File"});
-    EXPECT_FALSE(Window().HasRecording());
-    EXPECT_EQ(Window().Bitmap(), nullptr);
-    EXPECT_EQ(Buttons(), cNoRecording);
-    EXPECT_TRUE(Button("LoadButton")->isEnabled());
-    EXPECT_TRUE(TempFiles().empty());
+// The header picture shows for its delay with the jumps disabled; while it shows, the pointer
+// is not hidden again after the dialog.
+TEST_F(PlayerWindow, TheOpenDialogOpensTheChosenRecordingAndItsHeaderShowsFirst) {
+    TRecordingContent content = RedAndBlue();
+    content.Overlay = SolidOverlay(cGreen, cBlue, 3, "");
+    const std::string file = Write("chosen.vsr", content);
+    QTimer::singleShot(50, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_TRUE(dialog->defaultSuffix() == "vsr" &&
+                    dialog->nameFilters() ==
+                        QStringList({"Screen Recorder Files (*.vsr)", "All files (*.*)"}));
+        dialog->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(file));
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    Click("LoadButton");
+    EXPECT_TRUE(Buttons() == cHeader && !Active("HideMouseTimer"));
+    EXPECT_EQ(Find<QTimer>("HeaderDelayTimer")->interval(), 3000);
+    // The 16 x 8 header centred on white: (24, 12) to (40, 20).
+    EXPECT_EQ(std::tuple(Pixel(0, 0), Pixel(24, 12), Pixel(39, 19), Pixel(40, 19), Pixel(24, 20)),
+              std::tuple(cWhite, cGreen, cGreen, cWhite, cWhite));
+    Click("PauseButton");
+    Click("FFWButton");
+    EXPECT_TRUE(Buttons() == cHeader && !Window().Playing()) << "disabled buttons do nothing";
+    Fire("HeaderDelayTimer");
+    EXPECT_EQ(Buttons(), cPlaying);
+    EXPECT_TRUE(PumpUntil([&] { return Pixel(0, 0) == cRed; }));
 }
 
-TEST_F(PlayerWindowTest, AMissingFileIsNamedInTheErrorBox) {
-    const std::string file = FTemp->File("none.vsr");
-    EXPECT_FALSE(Window().OpenRecording(file));
-    EXPECT_EQ(FErrors, std::vector<std::string>{"File " + file + " not found."});
-    EXPECT_FALSE(Window().HasRecording());
-}
-
-TEST_F(PlayerWindowTest, AnEmptyVoiceTrackIsRefusedAndLeavesNoFile) {
-    TRecordingContent content = TwoPictures(100);
-    content.SoundTrack.clear();
-    EXPECT_FALSE(Window().OpenRecording(Write("mute.vsr", content, ExactTiles())));
-    ASSERT_EQ(FErrors.size(), 1u);
-    EXPECT_EQ(FErrors[0], "Invalid SPX file");
-    EXPECT_FALSE(Window().HasRecording());
-    EXPECT_EQ(Buttons(), cNoRecording);
-    EXPECT_TRUE(TempFiles().empty());
-}
-
-TEST_F(PlayerWindowTest, OpeningASecondRecordingWhileOnePlaysStartsItFromTheBeginning) {
-    TWatchdog watchdog("OpeningASecondRecordingWhileOnePlays");
-    ASSERT_TRUE(Window().OpenRecording(Write("one.vsr", TwoPictures(1500), ExactTiles())));
+// A second recording while one plays: the first is closed with its voice track, the second
+// starts from 0. A file that cannot be opened is refused and closes the current one.
+TEST_F(PlayerWindow, OpeningClosesTheCurrentRecordingAndLeavesNoTemporaryFile) {
+    ASSERT_TRUE(Window().OpenRecording(Write("one.vsr", RedAndBlue())));
     ASSERT_TRUE(PumpUntil([&] { return Window().PlayTime() > 100; }));
     const std::string firstVoice = Window().AudioFile();
-    ASSERT_TRUE(std::filesystem::exists(firstVoice));
-    TRecordingContent second;
-    second.Width = 96;
-    second.Height = 32;
+    TRecordingContent second = Solid({}, 1000, 96, 32);
     second.Pictures = {{0, TilePicture(3, 1, {cGreen, cGreen, cBlue})}};
-    second.SoundTrack = VoiceTrack(Tone(1000));
-    ASSERT_TRUE(Window().OpenRecording(Write("second.vsr", second, ExactTiles())));
-    EXPECT_FALSE(std::filesystem::exists(firstVoice));
-    EXPECT_EQ(TempFiles().size(), 1u) << "only the second voice track";
-    ASSERT_NE(Window().Bitmap(), nullptr);
-    EXPECT_EQ(Window().Bitmap()->Width(), 96);
-    EXPECT_LT(Window().PlayTime(), 100u);
-    ASSERT_TRUE(PumpUntil([&] { return BitmapPixel(70, 10) == cBlue; }));
-    EXPECT_EQ(Buttons(), cPlaying);
-    EXPECT_TRUE(FErrors.empty());
-}
-
-TEST_F(PlayerWindowTest, NoTemporaryFileIsLeftAfterClosingTheRecordingOrTheWindow) {
-    TWatchdog watchdog("NoTemporaryFileIsLeft");
-    const std::string file = Write("two.vsr", TwoPictures(1000), ExactTiles());
-    ASSERT_TRUE(Window().OpenRecording(file));
-    ASSERT_TRUE(PumpUntil([&] { return Window().PlayTime() > 50; }));
-    EXPECT_EQ(TempFiles().size(), 1u);
-    Window().CloseRecording();
-    EXPECT_TRUE(TempFiles().empty());
-    EXPECT_EQ(Buttons(), cNoRecording);
-
-    // The window also removes the sound library copy it was given.
-    const std::vector<std::byte> library = ReadFileBytes(VSR_SNDKIT_PATH);
-    const std::string copy = WriteSndKitCopy(library);
-    ASSERT_FALSE(copy.empty());
+    ASSERT_TRUE(Window().OpenRecording(Write("second.vsr", second)));
+    EXPECT_TRUE(TempFiles() == 1 && !std::filesystem::exists(firstVoice));
+    EXPECT_TRUE(Window().Bitmap()->Width() == 96 && Window().PlayTime() < 100);
+    ASSERT_TRUE(PumpUntil([&] { return Pixel(70, 10) == cBlue; }));
+    const std::string junk = FFixtures.File("junk.vsr"), none = FTemp.File("none.vsr");
+    WriteFileBytes(junk, Bytes(300, 0x41));
+    const std::pair<std::string, std::string> cases[] = {
+        {junk, "Invalid Screen Recorder File"},
+        {none, "File " + none + " not found."},
+        {Write("mute.vsr", {64, 32, {{0, TScreenPicture(64, 32, cRed)}}, {}, {}, {}}),
+         "Invalid SPX file"}};
+    for (const auto& [file, error] : cases) {
+        FErrors.clear();
+        EXPECT_FALSE(Window().OpenRecording(file));
+        EXPECT_EQ(FErrors, std::vector{error});
+        EXPECT_FALSE(Window().HasRecording() || Window().Bitmap() || TempFiles());
+        EXPECT_TRUE(Buttons() == cNoRecording && Find("LoadButton")->isEnabled());
+    }
+    // The window also removes the sound library copy it was given when it goes.
+    const std::string copy = WriteSndKitCopy(ReadFileBytes(VSR_SNDKIT_PATH));
     ChooseSndKitFile(copy, VSR_SNDKIT_PATH);
-    ASSERT_EQ(SndKitLibrary().FileName(), copy);
     Window().SetSndKitCopy(copy);
-    ASSERT_TRUE(Window().OpenRecording(file));
+    ASSERT_TRUE(Window().OpenRecording(FFixtures.File("one.vsr")));
     ASSERT_TRUE(PumpUntil([&] { return Window().PlayTime() > 50; }));
-    EXPECT_TRUE(SndKitLibrary().Loaded());
-    EXPECT_EQ(TempFiles().size(), 2u);
-    CloseWindow();
-    EXPECT_TRUE(TempFiles().empty());
-    EXPECT_TRUE(SndKitLibrary().FileName().empty());
+    EXPECT_TRUE(SndKitLibrary().Loaded() && SndKitLibrary().FileName() == copy);
+    EXPECT_EQ(TempFiles(), 2u);
+    FWindow.reset();
+    EXPECT_TRUE(TempFiles() == 0 && SndKitLibrary().FileName().empty());
 }
 
-} // namespace
+// The hint shows on the first real move once armed, stays inside the panel and goes on a press.
+TEST_F(PlayerWindow, TheHintAndThePointerOverThePictureAndTheMenu) {
+    QWidget* hint = Find("HintPanel");
+    Point({30, 20});
+    Mouse(QEvent::MouseMove, {50, 40});
+    EXPECT_FALSE(hint->isVisible()) << "not armed before Timer1";
+    Fire("Timer1");
+    Mouse(QEvent::MouseMove, {50, 40});
+    Mouse(QEvent::MouseMove, {60, 60});
+    EXPECT_EQ(hint->geometry(), QRect(50, 40, 185, 41)) << "at the first move";
+    EXPECT_TRUE(hint->isVisible() && Active("Timer2") && !Active("Timer1") &&
+                !Active("HideMouseTimer"));
+    Fire("Timer2"); // stores the pointer's position
+    EXPECT_TRUE(!hint->isVisible() && !Active("Timer2") && Active("Timer1") &&
+                Active("HideMouseTimer"));
+    Fire("Timer1");
+    Mouse(QEvent::MouseMove, {30, 20});
+    EXPECT_FALSE(hint->isVisible()) << "a move to the stored position is no move";
+    const QPoint corner(Find("PlayPanel")->width() - 1, Find("PlayPanel")->height() - 1);
+    Mouse(QEvent::MouseMove, corner - QPoint(1, 0));
+    EXPECT_EQ(hint->geometry().bottomRight(), corner) << "inside the panel";
+    Mouse(QEvent::MouseButtonPress, {20, 20});
+    EXPECT_TRUE(!hint->isVisible() && Active("Timer1"));
+    // The right-click menu: while it is open the pointer is never hidden. Its check mark follows
+    // the controls panel; its entries toggle the controls, minimise and close the window.
+    Point({-50, -50});
+    Fire("HideMouseTimer");
+    EXPECT_TRUE(Window().CursorShown() && Active("HideMouseTimer"));
+    auto* menu = Find<QMenu>("TePopupMenu1");
+    Find("ControlsPanel")->hide();
+    Point({100, 100});
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, {100, 100}, {100, 100});
+    QApplication::sendEvent(Find("PlayPanel"), &rightClick);
+    ASSERT_TRUE(PumpUntil([&] { return menu->isVisible(); }));
+    Fire("HideMouseTimer");
+    EXPECT_TRUE(Window().CursorShown() && !Window().OutsideMenu());
+    EXPECT_FALSE(Find<QAction>("MTrackBarVisible")->isChecked());
+    menu->hide();
+    Point({100, 100});
+    Fire("HideMouseTimer");
+    EXPECT_FALSE(Window().CursorShown() || Active("HideMouseTimer") || !Window().OutsideMenu());
+    EXPECT_EQ(Find("PlayPanel")->cursor().shape(), Qt::BlankCursor);
+    Mouse(QEvent::MouseButtonPress, {100, 100});
+    EXPECT_TRUE(Window().CursorShown() && Find("PlayPanel")->cursor().shape() != Qt::BlankCursor);
+    Find<QAction>("MTrackBarVisible")->trigger();
+    Find<QAction>("MMinimizetoTaskbar")->trigger();
+    EXPECT_TRUE(Find("ControlsPanel")->isVisible() && Window().isMinimized());
+    Find<QAction>("MClose")->trigger();
+    EXPECT_TRUE(PumpUntil([&] { return !Window().isVisible(); }));
+}
+
 } // namespace vsr::test

@@ -1,149 +1,94 @@
 // THttpClient against the fault server on 127.0.0.1.
 #include "platform/HttpClient.h"
-
+#include "support/Env.h"
 #include "support/FaultServer.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdlib>
 #include <thread>
 
 namespace vsr {
 namespace {
 
+using namespace std::chrono_literals;
 using test::TFaultReply;
-using test::TFaultRequest;
-using test::TFaultServer;
 
-// Services the client until it is idle; false when it still runs after the limit.
-bool RunToEnd(THttpClient& client, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (client.Busy() && std::chrono::steady_clock::now() < deadline) {
-        client.ProcessEvents();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+class HttpClientTest : public ::testing::Test {
+protected:
+    // Services the client until done() holds; false when it does not within the limit.
+    bool ServiceUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
+        for (auto end = std::chrono::steady_clock::now() + limit; !done();
+             std::this_thread::sleep_for(2ms))
+            if (FClient.ProcessEvents(), std::chrono::steady_clock::now() > end)
+                return false;
+        return true;
     }
-    return !client.Busy();
-}
-
-std::string Text(const THttpSink& sink) {
-    return {reinterpret_cast<const char*>(sink.data()), sink.size()};
-}
-
-TEST(HttpClient, IdleWithoutStatusBeforeAnyRequest) {
-    THttpClient client;
-    EXPECT_EQ(client.State(), THttpState::Idle);
-    EXPECT_EQ(client.StatusCode(), 0);
-}
-
-TEST(HttpClient, CollectsTheBodyAndStatusOfAGet) {
-    TFaultServer server([](const TFaultRequest&) { return TFaultReply::Answer(200, "hello"); });
-    THttpClient client;
-    auto sink = std::make_shared<THttpSink>();
-    client.SetAddress(server.BaseURL() + "x?a=1");
-    client.SetSink(sink);
-    client.Get();
-    EXPECT_TRUE(client.Busy());
-    ASSERT_TRUE(RunToEnd(client));
-    EXPECT_EQ(client.StatusCode(), 200);
-    EXPECT_EQ(Text(*sink), "hello");
-    EXPECT_EQ(server.Targets(), std::vector<std::string>{"/x?a=1"});
-}
-
-TEST(HttpClient, ReportsErrorStatusesAndDoesNotFollowRedirects) {
-    for (const int status : {302, 404, 500}) {
-        TFaultServer server(
-            [status](const TFaultRequest&) { return TFaultReply::Answer(status, "no"); });
-        THttpClient client;
-        client.SetAddress(server.BaseURL());
-        client.SetSink(std::make_shared<THttpSink>());
-        client.Get();
-        ASSERT_TRUE(RunToEnd(client));
-        EXPECT_EQ(client.StatusCode(), status);
-        EXPECT_EQ(server.Targets().size(), 1u);
+    // Starts a GET of the row's answer; the body arrives in the returned sink.
+    std::shared_ptr<THttpSink> Start(int row) {
+        auto sink = std::make_shared<THttpSink>();
+        FClient.SetAddress(FServer.BaseURL() + "?row=" + std::to_string(row));
+        FClient.SetSink(sink);
+        FClient.Get();
+        return sink;
     }
-}
+    std::string Get(int row) {
+        auto sink = Start(row);
+        return ServiceUntil([&] { return !FClient.Busy(); })
+                   ? std::string(reinterpret_cast<const char*>(sink->data()), sink->size())
+                   : "busy";
+    }
 
-TEST(HttpClient, ABrokenTransferHasNoStatus) {
-    TFaultServer server(
-        [](const TFaultRequest&) { return TFaultReply::ResetMidBody(std::string(1000, 'x'), 10); });
-    THttpClient client;
-    client.SetAddress(server.BaseURL());
-    client.SetSink(std::make_shared<THttpSink>());
-    client.Get();
-    ASSERT_TRUE(RunToEnd(client));
-    EXPECT_EQ(client.StatusCode(), 0);
-}
+    // An empty proxy host is a direct connection, whatever the environment says.
+    test::TEnvScope FProxy{"http_proxy", "http://127.0.0.1:9"};
+    test::TEnvScope FUpperProxy{"HTTP_PROXY", "http://127.0.0.1:9"};
+    const std::vector<TFaultReply> FReplies = {
+        TFaultReply::Answer(200, "hello"),
+        TFaultReply::Answer(302, "moved"),
+        TFaultReply::Answer(404, "no"),
+        TFaultReply::Answer(500, "failed"),
+        TFaultReply::ResetMidBody(std::string(1000, 'x'), 10),
+        TFaultReply::Silent()};
+    test::TFaultServer FServer{[this](const test::TFaultRequest& request) {
+        return request.Target.starts_with("http://") ? TFaultReply::Answer(200, "proxied")
+                                                     : FReplies[request.QueryNumber("row")];
+    }};
+    THttpClient FClient;
+};
 
-TEST(HttpClient, AbortFromAnotherThreadEndsTheRequestAtOnce) {
-    TFaultServer server([](const TFaultRequest&) { return TFaultReply::Silent(); });
-    THttpClient client;
-    client.SetAddress(server.BaseURL());
-    client.SetSink(std::make_shared<THttpSink>());
-    client.Get();
-    while (server.Targets().empty())
-        client.ProcessEvents();
-    EXPECT_FALSE(RunToEnd(client, std::chrono::milliseconds(100)));
-    std::thread([&client] { client.Abort(); }).join();
-    EXPECT_EQ(client.State(), THttpState::Idle);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (server.OpenConnections() > 0 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    EXPECT_EQ(server.OpenConnections(), 0u) << "the aborted connection was not closed";
-}
-
-TEST(HttpClient, ANewGetAbortsTheRunningOne) {
-    int count = 0;
-    TFaultServer server([&count](const TFaultRequest&) {
-        return ++count == 1 ? TFaultReply::Silent() : TFaultReply::Answer(200, "second");
-    });
-    THttpClient client;
-    client.SetAddress(server.BaseURL());
-    auto first = std::make_shared<THttpSink>();
-    client.SetSink(first);
-    client.Get();
-    while (server.Targets().empty())
-        client.ProcessEvents();
-    auto second = std::make_shared<THttpSink>();
-    client.SetSink(second);
-    client.Get();
-    ASSERT_TRUE(RunToEnd(client));
-    EXPECT_EQ(Text(*second), "second");
-    EXPECT_TRUE(first->empty());
-}
-
-TEST(HttpClient, IgnoresTheEnvironmentsProxyVariables) {
-    TFaultServer server([](const TFaultRequest&) { return TFaultReply::Answer(200, "direct"); });
-    ::setenv("http_proxy", "http://127.0.0.1:9", 1);
-    ::setenv("HTTP_PROXY", "http://127.0.0.1:9", 1);
-    THttpClient client;
-    auto sink = std::make_shared<THttpSink>();
-    client.SetAddress(server.BaseURL());
-    client.SetSink(sink);
-    client.Get();
-    const bool ended = RunToEnd(client);
-    ::unsetenv("http_proxy");
-    ::unsetenv("HTTP_PROXY");
-    ASSERT_TRUE(ended);
-    EXPECT_EQ(client.StatusCode(), 200);
-    EXPECT_EQ(Text(*sink), "direct");
-}
-
-TEST(HttpClient, SendsThroughTheProcessWideProxySetting) {
-    TFaultServer proxy([](const TFaultRequest&) { return TFaultReply::Answer(200, "proxied"); });
+TEST_F(HttpClientTest, GivesTheStatusAndBodyWithoutFollowingRedirects) {
+    EXPECT_EQ(FClient.StatusCode(), 0);
+    const std::pair<int, std::string> expected[] = {
+        {200, "hello"}, {302, "moved"}, {404, "no"}, {500, "failed"}};
+    for (int row = 0; row < 4; ++row) {
+        EXPECT_EQ(Get(row), expected[row].second);
+        EXPECT_EQ(FClient.StatusCode(), expected[row].first);
+    }
+    Get(4);
+    EXPECT_EQ(FClient.StatusCode(), 0) << "a transfer that broke off has no status";
+    EXPECT_EQ(FServer.Targets().size(), 5u);
+    // Through the process-wide proxy setting.
     EXPECT_EQ(ProxySetting(), "");
-    SetProxySetting("127.0.0.1:" + std::to_string(proxy.Port()));
-    THttpClient client;
-    client.SetProxyHost(ProxySetting());
+    SetProxySetting("127.0.0.1:" + std::to_string(FServer.Port()));
+    FClient.SetProxyHost(ProxySetting());
     SetProxySetting("");
-    auto sink = std::make_shared<THttpSink>();
-    client.SetAddress("http://recordings.invalid/vsr_download.php?flag=-1");
-    client.SetSink(sink);
-    client.Get();
-    ASSERT_TRUE(RunToEnd(client));
-    EXPECT_EQ(Text(*sink), "proxied");
-    ASSERT_EQ(proxy.Targets().size(), 1u);
-    EXPECT_EQ(proxy.Targets()[0], "http://recordings.invalid/vsr_download.php?flag=-1");
+    FClient.SetAddress("http://recordings.invalid/vsr_download.php?flag=-1");
+    FClient.Get();
+    ASSERT_TRUE(ServiceUntil([&] { return !FClient.Busy(); }));
+    EXPECT_EQ(FServer.Targets().back(), "http://recordings.invalid/vsr_download.php?flag=-1");
+}
+
+TEST_F(HttpClientTest, AbortFromAnotherThreadAndANewGetEndTheRunningRequest) {
+    Start(5);
+    ASSERT_TRUE(ServiceUntil([&] { return FServer.Targets().size() == 1; }));
+    EXPECT_FALSE(ServiceUntil([&] { return !FClient.Busy(); }, 100ms));
+    std::thread([&] { FClient.Abort(); }).join();
+    EXPECT_EQ(FClient.State(), THttpState::Idle);
+    EXPECT_TRUE(ServiceUntil([&] { return FServer.OpenConnections() == 0; }))
+        << "the aborted connection is open";
+    auto silent = Start(5);
+    ASSERT_TRUE(ServiceUntil([&] { return FServer.Targets().size() == 2; }));
+    EXPECT_EQ(Get(0), "hello");
+    EXPECT_TRUE(silent->empty());
 }
 
 } // namespace

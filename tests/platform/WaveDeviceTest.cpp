@@ -1,107 +1,88 @@
-#include "platform/WaveDevice.h"
 #include "platform/SdlWaveDevice.h"
 #include "platform/SilentWaveDevice.h"
-#include "platform/WaveTestSupport.h"
 #include "support/CaptureTracer.h"
+#include "support/Env.h"
+#include "support/Files.h"
+#include "support/Pump.h"
 #include "support/Watchdog.h"
 
 #include <gtest/gtest.h>
-
-#include <algorithm>
-#include <chrono>
 
 namespace vsr {
 namespace {
 
 using namespace std::chrono_literals;
-using test::PcmFormat;
-using test::PumpFor;
-using test::PumpUntil;
+using TIndexes = std::vector<int>;
 
-enum class TBackend { Sdl, Silent };
-
-std::unique_ptr<TWaveDevice> CreateBackend(TBackend backend) {
-    if (backend == TBackend::Sdl)
-        return std::make_unique<TSdlWaveDevice>();
-    return std::make_unique<TSilentWaveDevice>();
+// The player's format is 8000 Hz, 16-bit mono: 16 bytes per millisecond.
+TWaveFormat Pcm(std::uint32_t rate = 8000, std::uint16_t channels = 1, std::uint16_t bits = 16) {
+    const auto align = static_cast<std::uint16_t>(bits / 8 * channels);
+    return {cWaveFormatPcm, channels, rate, align * rate, align, bits, 0};
 }
 
-// The contract every backend keeps, run on SDL's dummy driver and on the silent device.
-class WaveDeviceContract : public testing::TestWithParam<TBackend> {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(FDevice->Open(cWaveMapper, PcmFormat(), FLog.Target()).Ok());
+// A target on the test thread that keeps what a device posts, on SDL's silent dummy driver.
+struct TNotifications {
+    test::TEnvScope Driver{"SDL_AUDIODRIVER", "dummy"};
+    test::TWatchdog Watchdog{"WaveDevice"};
+    std::vector<std::uint32_t> Msgs;
+    TIndexes Done;
+    std::unique_ptr<TMessageTarget> Target = MessageQueue().CreateTarget([this](const TMessage& m) {
+        Msgs.push_back(m.Msg);
+        if (m.Msg == cWomDone)
+            Done.push_back(static_cast<int>(m.LParam));
+    });
+    bool DoneReaches(std::size_t count) {
+        return test::PumpUntil([&] { return Done.size() >= count; });
     }
-    void TearDown() override { FDevice->Close(); }
-
-    // 512 bytes are 32 ms at 8000 Hz, 16-bit mono.
-    std::vector<std::byte> FData = test::PatternBytes(4 * 512);
-    std::span<const std::byte> Part(int index) {
-        return std::span(FData).subspan(static_cast<std::size_t>(index) * 512, 512);
-    }
-
-    std::unique_ptr<test::TEnvScope> FDriver = test::DummySdlAudio();
-    test::TWatchdog FWatchdog{"WaveDeviceContract"};
-    test::TNotificationLog FLog;
-    std::unique_ptr<TWaveDevice> FDevice = CreateBackend(GetParam());
 };
 
-TEST_P(WaveDeviceContract, ReportsEachBufferOnceConsumedInWrittenOrder) {
-    for (int index : {2, 0, 3, 1})
-        ASSERT_TRUE(FDevice->Write(index, Part(index)).Ok());
-    // 4 x 32 ms queued: the last one cannot be done right after the write.
-    MessageQueue().ProcessMessages();
-    EXPECT_LT(FLog.DoneIndexes().size(), 4u);
-    ASSERT_TRUE(PumpUntil([&] { return FLog.DoneIndexes().size() >= 4; }));
-    PumpFor(100ms);
-    EXPECT_EQ(FLog.DoneIndexes(), (std::vector<int>{2, 0, 3, 1}));
-    EXPECT_EQ(FLog.Messages.front().Msg, cWomOpen);
-}
+// The contract both backends keep: SDL's, and the silent device.
+class WaveDeviceContract : public testing::TestWithParam<bool> {
+protected:
+    void SetUp() override { ASSERT_TRUE(FDevice->Open(cWaveMapper, Pcm(), *FLog.Target).Ok()); }
+    TWaveResult Write(int index, std::size_t bytes = 512) { // 512 bytes are 32 ms
+        return FDevice->Write(index, std::span(FData).first(bytes));
+    }
 
-TEST_P(WaveDeviceContract, ConsumesNothingWhilePausedAndResetReportsEverythingAtOnce) {
+    TNotifications FLog;
+    const std::vector<std::byte> FData = test::Bytes(2048, 0x55);
+    std::unique_ptr<TWaveDevice> FDevice = GetParam()
+                                               ? std::unique_ptr<TWaveDevice>(new TSdlWaveDevice)
+                                               : std::make_unique<TSilentWaveDevice>();
+};
+
+TEST_P(WaveDeviceContract, ReportsBuffersOnceConsumedInWrittenOrderUnlessPausedResetOrClosed) {
+    for (int index : {2, 0, 3, 1})
+        ASSERT_TRUE(Write(index).Ok());
+    EXPECT_FALSE(Write(1).Ok() || Write(cMaxWaveBuffers).Ok() || Write(-1).Ok())
+        << "queued, or no buffer";
+    EXPECT_FALSE(FDevice->Open(cWaveMapper, Pcm(), *FLog.Target).Ok());
+    MessageQueue().ProcessMessages();
+    EXPECT_LT(FLog.Done.size(), 4u) << "128 ms of sound cannot be done at once";
+    ASSERT_TRUE(FLog.DoneReaches(4));
+    // Paused, nothing is consumed; a reset reports every buffer at once.
     FDevice->Pause();
-    for (int index = 0; index < 3; ++index)
-        ASSERT_TRUE(FDevice->Write(index, Part(index)).Ok());
-    PumpFor(250ms);
-    EXPECT_TRUE(FLog.DoneIndexes().empty());
+    ASSERT_TRUE(Write(1).Ok() && Write(0).Ok());
+    test::PumpFor(250ms);
+    EXPECT_EQ(FLog.Done.size(), 4u);
     FDevice->Reset();
     MessageQueue().ProcessMessages();
-    EXPECT_EQ(FLog.DoneIndexes(), (std::vector<int>{0, 1, 2}));
-    // The buffers may be written again, and play once restarted.
-    ASSERT_TRUE(FDevice->Write(0, Part(0)).Ok());
+    EXPECT_EQ(FLog.Done.size(), 6u);
     FDevice->Restart();
-    ASSERT_TRUE(PumpUntil([&] { return FLog.DoneIndexes().size() == 4; }));
-}
-
-TEST_P(WaveDeviceContract, PostsNothingForItsBuffersAfterClose) {
-    for (int index = 0; index < 4; ++index)
-        ASSERT_TRUE(FDevice->Write(index, Part(index)).Ok());
-    ASSERT_TRUE(PumpUntil([&] { return !FLog.DoneIndexes().empty(); }));
+    // Closed while 256 ms are still queued: those buffers are never reported.
+    for (int index = 0; index < 3; ++index)
+        ASSERT_TRUE(Write(index, index ? 2048 : 512).Ok());
+    ASSERT_TRUE(FLog.DoneReaches(7));
     FDevice->Close();
-    EXPECT_FALSE(FDevice->IsOpen());
-    MessageQueue().ProcessMessages(); // what was posted before the close
-    const std::size_t done = FLog.DoneIndexes().size();
-    EXPECT_LT(done, 4u);
-    EXPECT_EQ(FLog.Messages.back().Msg, cWomClose);
-    PumpFor(200ms);
-    EXPECT_EQ(FLog.DoneIndexes().size(), done);
-    EXPECT_EQ(std::count_if(FLog.Messages.begin(), FLog.Messages.end(),
-                            [](const TMessage& m) { return m.Msg == cWomClose; }),
-              1);
+    EXPECT_FALSE(FDevice->IsOpen() || Write(0).Ok());
+    test::PumpFor(200ms);
+    EXPECT_EQ(FLog.Done, (TIndexes{2, 0, 3, 1, 1, 0, 0}));
+    EXPECT_EQ(FLog.Msgs.front(), cWomOpen);
+    EXPECT_EQ(std::count(FLog.Msgs.begin(), FLog.Msgs.end(), cWomClose), 1);
+    EXPECT_EQ(FLog.Msgs.back(), cWomClose);
 }
 
-TEST_P(WaveDeviceContract, RefusesBadWritesAndASecondOpen) {
-    FDevice->Pause();
-    ASSERT_TRUE(FDevice->Write(1, Part(1)).Ok());
-    EXPECT_FALSE(FDevice->Write(1, Part(1)).Ok()) << "buffer 1 is still queued";
-    EXPECT_FALSE(FDevice->Write(cMaxWaveBuffers, Part(0)).Ok());
-    EXPECT_FALSE(FDevice->Write(-1, Part(0)).Ok());
-    EXPECT_FALSE(FDevice->Open(cWaveMapper, PcmFormat(), FLog.Target()).Ok());
-    FDevice->Close();
-    EXPECT_FALSE(FDevice->Write(2, Part(2)).Ok());
-}
-
-TEST_P(WaveDeviceContract, PauseFromAnotherThreadIsSafe) {
+TEST_P(WaveDeviceContract, PauseAndRestartFromAnotherThreadAreSafe) {
     std::thread other([&] {
         for (int i = 0; i < 200; ++i) {
             FDevice->Pause();
@@ -109,85 +90,64 @@ TEST_P(WaveDeviceContract, PauseFromAnotherThreadIsSafe) {
         }
     });
     for (int round = 0; round < 3; ++round) {
-        ASSERT_TRUE(FDevice->Write(round, Part(round)).Ok());
+        ASSERT_TRUE(Write(round).Ok());
         FDevice->Reset();
     }
     other.join();
     FDevice->Close();
     FDevice->Pause(); // closed: does nothing
     MessageQueue().ProcessMessages();
-    // Each buffer reported once, whether played or reset.
-    EXPECT_EQ(FLog.DoneIndexes(), (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(FLog.Done, (TIndexes{0, 1, 2})) << "each buffer once, played or reset";
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, WaveDeviceContract,
-                         testing::Values(TBackend::Sdl, TBackend::Silent),
-                         [](const testing::TestParamInfo<TBackend>& info) {
-                             return info.param == TBackend::Sdl ? "Sdl" : "Silent";
-                         });
-
-TEST(WaveDeviceFormat, AcceptsOnlyPlainPcm) {
-    EXPECT_EQ(CheckWaveFormat(PcmFormat(44100, 2, 8)), "");
-    EXPECT_NE(CheckWaveFormat(PcmFormat(8000, 1, 12)), "");
-    EXPECT_NE(CheckWaveFormat(PcmFormat(8000, 3, 16)), "");
-    TWaveFormat inconsistent = PcmFormat();
-    inconsistent.AvgBytesPerSec = 8000;
-    EXPECT_NE(CheckWaveFormat(inconsistent), "");
-    // A bad format is an error, not a reason to play in silence.
-    auto driver = test::DummySdlAudio();
-    test::TNotificationLog log;
-    EXPECT_EQ(CreateWaveDevice()->Open(cWaveMapper, PcmFormat(0, 1, 16), log.Target()).ErrorText,
-              "Unsupported wave format");
-}
+INSTANTIATE_TEST_SUITE_P(Backends, WaveDeviceContract, testing::Bool(),
+                         [](const auto& info) { return info.param ? "Sdl" : "Silent"; });
 
 TEST(SilentWaveDevice, PlaysInRealTimeAndKeepsWhatWasPlayedBeforeAPause) {
-    test::TWatchdog watchdog("SilentWaveDevice");
-    test::TNotificationLog log;
+    TNotifications log;
     TSilentWaveDevice device;
-    // 8-bit mono at 1000 Hz: 400 bytes are 400 ms.
-    ASSERT_TRUE(device.Open(cWaveMapper, PcmFormat(1000, 1, 8), log.Target()).Ok());
+    const std::vector<std::byte> data = test::Bytes(600, 0x80); // 600 ms at 1000 Hz, 8-bit mono
+    ASSERT_TRUE(device.Open(cWaveMapper, Pcm(1000, 1, 8), *log.Target).Ok());
     const auto start = std::chrono::steady_clock::now();
-    ASSERT_TRUE(device.Write(0, test::PatternBytes(400)).Ok());
-    PumpFor(200ms);
+    ASSERT_TRUE(device.Write(0, data).Ok());
+    test::PumpFor(400ms);
     device.Pause();
-    PumpFor(300ms);
-    EXPECT_TRUE(log.DoneIndexes().empty());
+    test::PumpFor(200ms);
+    EXPECT_TRUE(log.Done.empty());
     device.Restart();
-    ASSERT_TRUE(PumpUntil([&] { return log.DoneIndexes().size() == 1; }));
+    ASSERT_TRUE(log.DoneReaches(1));
+    // 600 ms of sound and the 200 ms pause: neither the pause counted as played (600 ms) nor
+    // the buffer started again (1200 ms).
     const auto elapsed = std::chrono::steady_clock::now() - start;
-    // 400 ms of sound plus the 300 ms pause; neither restarted from the beginning (900 ms)
-    // nor counting the pause as played (400 ms).
-    EXPECT_GE(elapsed, 620ms);
-    EXPECT_LE(elapsed, 880ms);
+    EXPECT_GE(elapsed, 780ms);
+    EXPECT_LT(elapsed, 1150ms);
 }
 
-TEST(SystemWaveDevice, UsesSdlWhenItOpensAndOtherwiseFallsBackToSilence) {
-    test::TWatchdog watchdog("SystemWaveDevice");
+// A mended fault: without an output device, playback never advanced.
+TEST(SystemWaveDevice, PlaysPlainPcmOnSdlOrElseInSilence) {
     test::TCaptureTracer tracer;
-    test::TNotificationLog log;
-    {
-        auto driver = test::DummySdlAudio();
-        ASSERT_TRUE(CreateWaveDevice()->Open(cWaveMapper, PcmFormat(), log.Target()).Ok());
-        EXPECT_TRUE(tracer.Lines().empty());
-    }
+    TNotifications log;
+    TWaveFormat inconsistent = Pcm();
+    inconsistent.AvgBytesPerSec = 8000;
+    for (const TWaveFormat& format :
+         {Pcm(8000, 1, 12), Pcm(8000, 3, 16), Pcm(0, 1, 16), inconsistent})
+        EXPECT_EQ(CreateWaveDevice()->Open(cWaveMapper, format, *log.Target).ErrorText,
+                  "Unsupported wave format");
+    ASSERT_TRUE(CreateWaveDevice()->Open(cWaveMapper, Pcm(44100, 2, 8), *log.Target).Ok());
+    EXPECT_EQ(TSdlWaveDevice().Open(99, Pcm(), *log.Target).ErrorText, "Bad wave device id 99");
     test::TEnvScope driver("SDL_AUDIODRIVER", "nonexistent");
-    // SDL's own text names the missing driver.
-    TSdlWaveDevice sdl;
-    const TWaveResult result = sdl.Open(cWaveMapper, PcmFormat(), log.Target());
-    EXPECT_FALSE(result.Ok());
-    EXPECT_NE(result.ErrorText.find("nonexistent"), std::string::npos) << result.ErrorText;
-    // A device asked for by number is not replaced by silence.
-    EXPECT_FALSE(CreateWaveDevice()->Open(0, PcmFormat(), log.Target()).Ok());
-    EXPECT_TRUE(tracer.Lines().empty());
-
+    const std::string sdlError = TSdlWaveDevice().Open(cWaveMapper, Pcm(), *log.Target).ErrorText;
+    EXPECT_NE(sdlError.find("nonexistent"), std::string::npos) << sdlError;
+    EXPECT_FALSE(CreateWaveDevice()->Open(0, Pcm(), *log.Target).Ok())
+        << "a numbered device is not replaced";
     auto device = CreateWaveDevice();
-    ASSERT_TRUE(device->Open(cWaveMapper, PcmFormat(), log.Target()).Ok());
-    ASSERT_EQ(tracer.Lines().size(), 1u);
-    EXPECT_TRUE(tracer.Lines()[0].starts_with("No sound output device (")) << tracer.Lines()[0];
-    // Playback still advances, at the rate of the format: 100 ms at 16 bytes per ms.
+    ASSERT_TRUE(device->Open(cWaveMapper, Pcm(), *log.Target).Ok());
+    EXPECT_EQ(tracer.Lines(), std::vector<std::string>{"No sound output device (" + sdlError +
+                                                       "): playing in silence"});
+    const std::vector<std::byte> data = test::Bytes(1600, 0x55); // 100 ms
     const auto start = std::chrono::steady_clock::now();
-    ASSERT_TRUE(device->Write(0, test::PatternBytes(1600)).Ok());
-    ASSERT_TRUE(PumpUntil([&] { return log.DoneIndexes().size() == 1; }));
+    ASSERT_TRUE(device->Write(0, data).Ok());
+    ASSERT_TRUE(log.DoneReaches(1));
     EXPECT_GE(std::chrono::steady_clock::now() - start, 80ms);
 }
 

@@ -1,47 +1,30 @@
-// The Qt message queue: the cases every queue passes, and its fit into Qt's event loop.
+// The message queue and TBackExec cases on the Qt queue, as the player uses them, and their fit
+// into a running Qt event loop.
 #include "platform/qt/QtMessageQueue.h"
-#include "platform/MessageQueueCases.h"
+#include "base/BackExecCases.h"
 
-#include <QCoreApplication>
 #include <QEventLoop>
-#include <QTimer>
 
 namespace vsr {
-
-std::unique_ptr<TMessageQueue> CreateQueueUnderTest() {
-    return std::make_unique<TQtMessageQueue>();
-}
-
 namespace {
 
-TEST(QtMessageQueueSelection, TheGuiInstallsTheQtQueue) {
-    EXPECT_NE(dynamic_cast<TQtMessageQueue*>(&MessageQueue()), nullptr);
-}
-
-TEST_F(MessageQueueTest, PostedMessagesAreHandledByARunningEventLoop) {
-    auto target = FQueue.CreateTarget(FRecorder.Handler());
+TEST_F(BackExecTest, ARunningQtEventLoopHandlesAWorkersPostsAndSendsAndTheEndOfItsRun) {
+    ASSERT_NE(dynamic_cast<TQtMessageQueue*>(&FQueue), nullptr);
     QEventLoop loop;
-    target->Post({1034, 1, 2});
-    target->Post({1114, 3, 4});
-    QTimer::singleShot(0, &loop, &QEventLoop::quit);
+    auto target = FQueue.CreateTarget(Recorder());
+    EXPECT_EQ(target->OwnerThread(), std::this_thread::get_id());
+    TBackExec exec;
+    exec.OnExec = [&](TCustomBackExec&) {
+        target->Post({1034, 1, 2});
+        EXPECT_EQ(target->Send({2048, 3, 4}), TSendResult::Delivered);
+    };
+    exec.OnFinished = [&](TCustomBackExec&) {
+        Log("OnFinished");
+        loop.quit();
+    };
+    exec.Execute();
     loop.exec();
-    EXPECT_EQ(FRecorder.Numbers(), (std::vector<std::uint32_t>{1034, 1114}));
-    EXPECT_EQ(FRecorder.Messages()[1].LParam, 4);
-}
-
-TEST_F(MessageQueueTest, ASendFromAWorkerIsHandledByARunningEventLoop) {
-    auto target = FQueue.CreateTarget(FRecorder.Handler());
-    QEventLoop loop;
-    auto quitter = FQueue.CreateTarget([&](const TMessage&) { loop.quit(); });
-    TSendResult result = TSendResult::NotDelivered;
-    std::thread worker([&] {
-        result = target->Send({2048, 0, 0});
-        quitter->Post({1, 0, 0});
-    });
-    loop.exec();
-    worker.join();
-    EXPECT_EQ(result, TSendResult::Delivered);
-    EXPECT_EQ(FRecorder.Threads().at(0), std::this_thread::get_id());
+    EXPECT_EQ(Logged(), (TLog{"1034:1:2", "2048:3:4", "OnFinished"}));
 }
 
 } // namespace

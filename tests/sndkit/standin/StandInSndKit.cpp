@@ -1,61 +1,44 @@
-// A stand-in sound library: its entries answer what the test sets and log their calls.
+// A stand-in sound library: its entries answer what the test set with StandInSet and log
+// their calls ("Init(1);Start;...;Encode(320,silent);Done(handle);") for StandInLog.
 
-#define VSR_STANDIN_LIBRARY
-#include "../StandInControls.h"
-
-#define STANDIN_API extern "C" __attribute__((visibility("default")))
-
-extern "C" {
-__attribute__((visibility("default"))) vsr::test::TStandInState StandInState;
-}
+#include <algorithm>
+#include <array>
+#include <string>
 
 namespace {
-int Token = 0;
-void Log(const std::string& call, int value) {
-    StandInState.Log += call + "(" + std::to_string(value) + ");";
+std::array<int, 4> Answers = {5, 160, 29,
+                              0}; // Init's result, frame size, encoded bytes, IsInitialized
+std::string CallLog;
+int Token = 0; // the handle of the one encoder
+std::string Text(const std::string& name, int value) {
+    return name + "(" + std::to_string(value) + ");";
 }
 } // namespace
 
-STANDIN_API int InitSpeexEncoder(int mode, void** handle) {
-    Log("Init", mode);
-    *handle = StandInState.InitResult == 0 ? &Token : nullptr;
-    return StandInState.InitResult;
-}
-STANDIN_API void StartSpeexEncoder(void*) {
-    StandInState.Log += "Start;";
-}
-STANDIN_API void SetEncoderChannels(void*, int v) {
-    Log("Channels", v);
-}
-STANDIN_API void SetEncoderRate(void*, int v) {
-    Log("Rate", v);
-}
-STANDIN_API void SetEncoderQuality(void*, int v) {
-    Log("Quality", v);
-}
-STANDIN_API void SetEncoderComplexity(void*, int v) {
-    Log("Complexity", v);
-}
-STANDIN_API int GetEncoderFrameSize(void*) {
-    StandInState.Log += "FrameSize;";
-    return StandInState.FrameSize;
-}
-STANDIN_API int SpeexMyEncode16(void*, const short* in, int inBytes, unsigned char*) {
-    bool silent = true;
-    for (int i = 0; i < inBytes / 2; ++i)
-        silent = silent && in[i] == 0;
-    StandInState.Log += "Encode(" + std::to_string(inBytes) + (silent ? ",silent);" : ",sound);");
-    return StandInState.EncodeResult;
-}
-STANDIN_API void DoneSpeexEncoder(void** handle) {
-    StandInState.Log += *handle == &Token ? "Done(handle);"
-                        : *handle         ? "Done(other);"
-                                          : "Done(null);";
-    *handle = nullptr;
-}
-STANDIN_API int IsInitialized() {
-    return StandInState.Initialized;
-}
-STANDIN_API void DeinitDll() {
-    StandInState.Log += "Deinit;";
-}
+// An exported entry that appends call to the log and returns answer.
+#define STANDIN(signature, call, answer)                                                           \
+    extern "C" __attribute__((visibility("default"))) signature {                                  \
+        CallLog += call;                                                                           \
+        return answer;                                                                             \
+    }
+
+STANDIN(void StandInSet(int init, int frameSize, int encoded, int initialized), "",
+        void((Answers = {init, frameSize, encoded, initialized}, CallLog.clear())))
+STANDIN(const char* StandInLog(), "", CallLog.c_str())
+STANDIN(int InitSpeexEncoder(int mode, void** handle), Text("Init", mode),
+        (*handle = Answers[0] == 0 ? &Token : nullptr, Answers[0]))
+STANDIN(void StartSpeexEncoder(void*), "Start;", void())
+STANDIN(void SetEncoderChannels(void*, int value), Text("Channels", value), void())
+STANDIN(void SetEncoderRate(void*, int value), Text("Rate", value), void())
+STANDIN(void SetEncoderQuality(void*, int value), Text("Quality", value), void())
+STANDIN(void SetEncoderComplexity(void*, int value), Text("Complexity", value), void())
+STANDIN(int GetEncoderFrameSize(void*), "FrameSize;", Answers[1])
+STANDIN(int SpeexMyEncode16(void*, const short* in, int bytes, unsigned char*),
+        Text("Encode", bytes)
+            .insert(7, std::all_of(in, in + bytes / 2, [](short s) { return !s; }) ? "silent,"
+                                                                                   : "sound,"),
+        Answers[2])
+STANDIN(void DoneSpeexEncoder(void** handle), *handle ? "Done(handle);" : "Done(null);",
+        void(*handle = nullptr))
+STANDIN(int IsInitialized(), "", Answers[3])
+STANDIN(void DeinitDll(), "Deinit;", void())

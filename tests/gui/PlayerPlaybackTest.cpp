@@ -1,0 +1,232 @@
+// Playback: the transport's button states through pause, the key-frame jumps, stop and to
+// begin; the end of playback with trailer and link in both orders of loop and voice; errors of
+// the loop; the seek bar and the time display; and recordings played while they download from
+// a test server that answers as the server script does (the status panel, the automatic start,
+// the loop waiting for data that has not arrived, a failed download closing the player).
+#include "gui/PlayerTestSupport.h"
+
+#include "controls/PlayTrackBar.h"
+#include "support/FaultServer.h"
+
+#include <QInputDialog>
+#include <QLabel>
+#include <QProgressBar>
+#include <QTest>
+
+#include <atomic>
+
+namespace vsr::test {
+
+constexpr std::uint32_t cTrailerColour = 0x0000C0;
+
+// Four key frames 400 ms apart, each of its own colour.
+static TRecordingContent FourKeyFrames() {
+    return Solid({{0, cRed}, {400, cGreen}, {800, cBlue}, {1200, cYellow}}, 1600);
+}
+
+// The 8 x 16 trailer shown for delaySeconds, and the link (no header picture).
+static TRecordingOverlay Trailer(std::int32_t delaySeconds,
+                                 const char* link = "https://example.com/after") {
+    TRecordingOverlay overlay = SolidOverlay(cWhite, cTrailerColour, delaySeconds, link);
+    overlay.HeaderPicture = {};
+    return overlay;
+}
+
+class PlayerPlayback : public PlayerTest {
+protected:
+    std::uint32_t Centre() { return Pixel(32, 16); }
+    bool TrailerShown() { return Pixel(0, 0) == cWhite && Centre() == cTrailerColour; }
+    TPlayTrackBar* Bar() { return Find<TPlayTrackBar>("AudioTrackBar"); }
+    std::string Label() { return Find<QLabel>("StreamStatusLabel")->text().toStdString(); }
+    bool PanelShown() { return !Find("StreamStatusPanel")->isHidden(); }
+    // Opens address through the "Open URL" box.
+    void OpenUrl(const std::string& address) {
+        QTimer::singleShot(50, [&] {
+            auto* box = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(box->windowTitle() + box->labelText() + box->textValue(),
+                      "Play From InternetEnter vsrfile:// URL:");
+            box->setTextValue(QString::fromStdString(address));
+            box->accept();
+        });
+        Window().MOpenURLClick();
+    }
+};
+
+// A jump while paused draws the first tile of its key frame and stays paused. Play right after
+// Stop, before the stopped run has ended, waits for it instead of refusing.
+TEST_F(PlayerPlayback, PauseResumeRewindStopAndPlayAgain) {
+    ASSERT_TRUE(Window().OpenRecording(Write("stop.vsr", Solid({{0, cRed}, {300, cGreen}}, 3000))));
+    ASSERT_TRUE(PumpUntil([&] { return Centre() == cGreen; }));
+    Click("PauseButton");
+    EXPECT_TRUE(Buttons() == cPaused && !Active("UpdateTimer"));
+    const std::uint32_t paused = Window().PlayTime();
+    PumpFor(400ms);
+    EXPECT_EQ(Window().PlayTime(), paused) << "the audio clock stands still";
+    Click("PlayButton");
+    EXPECT_TRUE(Buttons() == cPlaying && Active("UpdateTimer"));
+    EXPECT_TRUE(PumpUntil([&] { return Window().PlayTime() > paused + 150; }));
+    Click("PauseButton");
+    Click("RewindButton");
+    EXPECT_TRUE(Buttons() == cPaused && Window().PlayTime() == 0) << "the first key frame: 0";
+    EXPECT_TRUE(PumpUntil([&] { return Pixel(0, 0) == cRed; }));
+    EXPECT_EQ(Centre(), cGreen) << "halted after the first tile";
+    Click("StopButton");
+    EXPECT_TRUE(Buttons() == cStopped && !Window().Playing() && Centre() == cGreen);
+    Click("PlayButton");
+    EXPECT_TRUE(Buttons() == cPlaying && Window().PlayTime() < 250);
+    ASSERT_TRUE(PumpUntil([&] { return Centre() == cRed; }));
+    ASSERT_TRUE(PumpUntil([&] { return Centre() == cGreen; }));
+    EXPECT_TRUE(Window().PlayTime() >= 300 && FErrors.empty()) << "waited for its time";
+}
+
+// Past the last key frame playback ends once: a black picture, the bar at its end, then the
+// trailer; the link is opened only when it is a web link, after the trailer's delay.
+TEST_F(PlayerPlayback, FastForwardPastTheEndEndsPlaybackOnce) {
+    TRecordingOverlay noPictures = Trailer(0, "file:///bin/sh");
+    noPictures.TrailerPicture = TOverlayPicture{};
+    for (const auto& overlay : {std::optional<TRecordingOverlay>{}, std::optional{noPictures},
+                                std::optional{Trailer(2)}}) {
+        FTrace.Clear();
+        TRecordingContent content = FourKeyFrames();
+        content.Overlay = overlay;
+        ASSERT_TRUE(Window().OpenRecording(Write("end.vsr", content, KeyFrameEvery(300, 1600))));
+        // Each press steps on from the key frame being read, so the loop is let draw between.
+        for (int press = 0; press < 8 && Window().Playing(); ++press) {
+            const std::uint64_t drawn = Window().Bitmap()->ModifiedCount();
+            Click("FFWButton");
+            PumpUntil(
+                [&] { return !Window().Playing() || Window().Bitmap()->ModifiedCount() > drawn; });
+        }
+        EXPECT_TRUE(Buttons() == cStopped && Bar()->Position() == Bar()->Max());
+        EXPECT_EQ(FTrace.CountOf("Launch URL"), overlay && !Active("TrailerDelayTimer") ? 1u : 0u);
+        EXPECT_EQ(FTrace.Contains("Link not opened, not an http or https address: file:///bin/sh"),
+                  FTrace.Contains("Launch URL"));
+        PumpFor(100ms);
+        EXPECT_EQ(Centre(), Active("TrailerDelayTimer") ? cTrailerColour : 0u);
+    }
+    EXPECT_TRUE(TrailerShown() && FUrls.Urls.empty() && FTrace.CountOf("Display trailer") == 1);
+    EXPECT_EQ(Find<QTimer>("TrailerDelayTimer")->interval(), 2000);
+    Fire("TrailerDelayTimer");
+    EXPECT_EQ(FUrls.Urls, std::vector<std::string>{"https://example.com/after"});
+}
+
+// {voice, last picture, duration}: the trailer follows the later of the voice running dry and
+// the loop waiting out the recording's duration (with the clock frozen, the last picture comes
+// without delay). To Begin during the trailer cancels its link.
+TEST_F(PlayerPlayback, TheTrailerFollowsTheLaterOfVoiceAndPictures) {
+    const std::uint32_t cases[][3] = {{400, 900, 1300}, {1400, 200, 400}};
+    for (const auto& [voiceMs, lastPictureMs, durationMs] : cases) {
+        FTrace.Clear();
+        TRecordingContent content = Solid({{0, cRed}, {lastPictureMs, cGreen}}, voiceMs);
+        content.Overlay = Trailer(5);
+        ASSERT_TRUE(Window().OpenRecording(Write("end.vsr", content, ExactTiles(durationMs))));
+        ASSERT_TRUE(PumpUntil([&] { return !Window().AudioActive() || Window().RunFinished(); }));
+        const bool voiceFirst = voiceMs < durationMs;
+        EXPECT_EQ(Window().RunFinished(), !voiceFirst) << voiceMs;
+        EXPECT_TRUE(Buttons() == (voiceFirst ? cStopped : cPlaying) &&
+                    !Active("TrailerDelayTimer"));
+        ASSERT_TRUE(PumpUntil([&] { return Active("TrailerDelayTimer"); }));
+        EXPECT_TRUE(Window().RunFinished() && !Window().AudioActive() && TrailerShown() &&
+                    Buttons() == cStopped && FTrace.Contains("Images played back: 4"));
+        EXPECT_TRUE(FTrace.Contains("Header.StopTickCount: " + std::to_string(durationMs) +
+                                    ". T: " + std::to_string(lastPictureMs)));
+        EXPECT_TRUE(voiceFirst ? Window().PlayTime() < lastPictureMs
+                               : Window().PlayTime() > voiceMs - 100);
+    }
+    Click("ToStartButton");
+    EXPECT_TRUE(Buttons() == cPlaying && !Active("TrailerDelayTimer"));
+    EXPECT_TRUE(Window().PlayTime() < 200 && FUrls.Urls.empty());
+}
+
+TEST_F(PlayerPlayback, AnErrorOfTheLoopStopsPlaybackAndIsShown) {
+    const std::string file = FFixtures.File("bad.vsr");
+    const TRecordingLayout layout =
+        WriteRecordingFile(file, FourKeyFrames(), KeyFrameEvery(300, 1600));
+    // An invalid deflate block type right after the zlib header of the second segment.
+    PatchFile(file, layout.KeyFrames.at(1).Offset + 2, Bytes(4, 0xFF));
+    ASSERT_TRUE(Window().OpenRecording(file));
+    ASSERT_TRUE(PumpUntil([&] { return !FErrors.empty(); }));
+    EXPECT_TRUE(FErrors[0].starts_with("The recording's compressed data is damaged")) << FErrors[0];
+    EXPECT_TRUE(Buttons() == cStopped && Centre() == cRed) << "the picture drawn before stays";
+}
+
+// The worked example: 954.6 s of voice whose first two silences lie at 0 - 4.2 s and 56 - 57 s.
+// On the bar of 346 x 29 the second stretch is blue from x = 6 to 24.
+TEST_F(PlayerPlayback, SeekBarMarksTheStretchesBetweenSilencesAndIgnoresPresses) {
+    TRecordingContent content = Solid({{0, 0x808080}}, 0, 32, 32);
+    content.SoundTrack = VoiceTrack(Joined(
+        {Silence(4200), Tone(51800), Silence(1000), Tone(1000), Silence(896400), Tone(200)}));
+    ASSERT_TRUE(Window().OpenRecording(Write("long.vsr", content, ExactTiles(954600))));
+    EXPECT_EQ(std::tuple(Bar()->Max(), Bar()->Frequency(), Bar()->size()),
+              std::tuple(15273600, 1527360, QSize(346, 29)));
+    const TIntervalList& bands = Bar()->Intervals();
+    ASSERT_EQ(bands.Count(), 4u);
+    EXPECT_EQ(std::tuple(bands[0].End, bands[1].Start, bands[1].End, bands[2].Start, bands[3].End),
+              std::tuple(0, 67200, 896000, 912000, 15273600));
+    EXPECT_EQ(Find<QLabel>("TimeLabel")->text(), "0:00:00\n0:15:54");
+    EXPECT_EQ(FormatTime(3725, "."), "1.02.05");
+    Click("PauseButton");
+    const std::int32_t position = Bar()->Position();
+    QTest::mouseClick(Bar(), Qt::LeftButton, {}, QPoint(300, 14));
+    EXPECT_TRUE(Bar()->Position() == position && FErrors.empty()) << "the bar only displays";
+}
+
+// The frame data is held back twice: all of it until the trailer has arrived, then all but the
+// first block (four small key frames) until the test lets it go. Playback starts on the four
+// key frames, then waits for the four large ones with the voice held.
+TEST_F(PlayerPlayback, PlaysWhileDownloadingWaitingForDataThatHasNotArrived) {
+    TRecordingContent content =
+        Solid({{0, cRed}, {400, cGreen}, {800, cBlue}, {1200, cYellow}}, 3200, 128, 64);
+    for (std::uint32_t time = 1600; time < 3200; time += 400)
+        content.Pictures.push_back({time, NoisePicture(128, 64, time)});
+    const std::string local = FFixtures.File("b.vsr");
+    const TRecordingLayout layout = WriteRecordingFile(local, content, KeyFrameEvery(400, 3200));
+    const std::vector<std::byte> bytes = ReadFileBytes(local);
+    ASSERT_LT(layout.KeyFrames.at(4).Offset, 72 + 32768) << "the first block must end in it";
+    std::atomic<bool> trailerArrived = false, restReleased = false;
+    TFaultServer server([&](const TFaultRequest& request) {
+        TFaultReply reply = ServeRecording(bytes, request);
+        const std::int64_t at = request.QueryNumber("position");
+        if (at >= 72 && at < layout.KeyFrameIndexOffset)
+            reply.ReadyWhen = [&, at] { return (at == 72 ? trailerArrived : restReleased).load(); };
+        return reply;
+    });
+    OpenUrl("vsrfile://" + server.BaseURL().substr(7) + "rec/b.vsr");
+    EXPECT_TRUE(PanelShown() && Label() == "connecting..." && Buttons() == cNoRecording &&
+                Find<QProgressBar>("StreamProgress")->value() == 0);
+    ASSERT_TRUE(PumpUntil([&] { return FTrace.Contains("VSR Download last part finished"); }));
+    EXPECT_TRUE(PumpUntil([&] { return Label() == "buffering, please wait..."; }));
+    EXPECT_FALSE(Window().Playing()) << "no frame data yet";
+    trailerArrived = true;
+    ASSERT_TRUE(PumpUntil([&] { return Window().Playing(); }));
+    EXPECT_TRUE(FTrace.Contains(
+        "VSR Download: LastPartFinished and key frame available, so start playback"));
+    ASSERT_TRUE(PumpUntil([&] { return FTrace.Contains("Not enough data - sleeping"); }));
+    Fire("UpdateTimer");
+    EXPECT_TRUE(PanelShown()) << "while the loop waits";
+    const std::uint32_t heldAt = Window().PlayTime();
+    PumpFor(300ms);
+    EXPECT_EQ(Window().PlayTime(), heldAt) << "the voice waits with the pictures";
+    EXPECT_GT(FTrace.CountOf("Not enough data - sleeping"), 1u);
+    restReleased = true;
+    ASSERT_TRUE(PumpUntil([&] { return FTrace.Contains("Enough data - no more sleeping"); }));
+    Fire("UpdateTimer");
+    EXPECT_FALSE(PanelShown());
+    ASSERT_TRUE(PumpUntil([&] { return Window().RunFinished() && !Window().AudioActive(); }, 20s));
+    EXPECT_TRUE(Pixel(127, 63) == (NoisePicture(128, 64, 2800).Pixels.back() & 0xFFFFFFu) &&
+                FErrors.empty());
+    Window().CloseRecording();
+    EXPECT_EQ(TempFiles(), 0u) << "the download went with its recording";
+}
+
+TEST_F(PlayerPlayback, AFileMissingOnTheServerIsShownAndClosesThePlayer) {
+    TFaultServer server([](const TFaultRequest&) { return TFaultReply::Answer(200, "22"); });
+    OpenUrl("vsrfile://" + server.BaseURL().substr(7) + "rec/missing.vsr");
+    ASSERT_TRUE(PumpUntil([&] { return !Window().HasRecording() && !Window().isVisible(); }));
+    EXPECT_EQ(FErrors, std::vector<std::string>{"File not found on server"});
+    EXPECT_TRUE(!PanelShown() && Label().empty() && TempFiles() == 0);
+    EXPECT_EQ(Buttons(), cNoRecording);
+}
+
+} // namespace vsr::test

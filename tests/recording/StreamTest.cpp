@@ -1,0 +1,277 @@
+// Streaming: addresses and requests, and the streaming reader's two workers against a
+// fault-injecting server: what becomes available while it downloads, the answers it refuses or
+// retries, and destruction while the workers wait.
+#include "recording/ErrorOf.h"
+#include "recording/ScreenRecorderPlaybackStream.h"
+#include "shell/Messages.h"
+#include "support/CaptureTracer.h"
+#include "support/Pump.h"
+#include "support/Recordings.h"
+#include "support/TempDir.h"
+#include "support/Watchdog.h"
+
+#include <array>
+#include <filesystem>
+#include <set>
+
+namespace vsr::test {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+TEST(StreamProtocol, AddressesSizesAndBlockSizes) {
+    // Address, the script's address and the file name; no script: no streaming address.
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {"vsrfile://S/movies/demo/show.vsr", "http://S/movies/demo/vsr_download.php",
+         "movies/demo/show.vsr"},
+        {"http://S/show.vsr", "http://S/vsr_download.php", "show.vsr"},
+        {"https://S:8443/m/show.vsr", "https://S:8443/m/vsr_download.php", "m/show.vsr"},
+        {"vsrfile://show.vsr", "http://vsr_download.php", "show.vsr"}, // no "/": all is the name
+        // only the script's address encodes what an address cannot carry
+        {"vsrfile://S/f #1?/a&b+c%41/x y.vsr", "http://S/f%20%231%3F/a&b+c%41/vsr_download.php",
+         "f #1?/a&b+c%41/x y.vsr"},
+        {"VSRFILE://S/a.vsr", "", ""},
+        {"vsrfile:/", "", ""}};
+    for (const auto& [address, script, file] : cases) {
+        ASSERT_EQ(IsStreamAddress(address), !script.empty()) << address;
+        const TStreamAddress split =
+            script.empty() ? TStreamAddress{} : SplitStreamAddress(address);
+        EXPECT_EQ(std::tuple(split.ServerURL, split.RemoteFileName), std::tuple(script, file));
+    }
+    EXPECT_EQ(EncodeQueryValue("m/show-1_(a).vsr a&b#c%d+e?f\x01\x7F\xC3\xA9"),
+              "m/show-1_(a).vsr%20a%26b%23c%25d%2Be%3Ff%01%7F%C3%A9");
+    EXPECT_EQ(std::tuple(SizeText(1023), SizeText(1536), SizeText(1572864), SizeText(5368709120)),
+              std::tuple("1023 B", "1.50 KB", "1.50 MB", "5.00 GB"));
+    // A block size takes ten seconds at the rate just seen; a 0 ms request gives no rate.
+    TStreamBlockSize size;
+    const std::tuple<std::int64_t, int, std::int64_t> steps[] = {
+        {72, 0, 32768}, {100, 1000, 4096}, {10'000'000, 1, 4194304}, {300000, 1000, 3000000}};
+    for (const auto& [bytes, ms, next] : steps) {
+        size.Adapt(bytes, std::chrono::milliseconds(ms));
+        EXPECT_EQ(size.Bytes(), next) << bytes << " in " << ms;
+    }
+}
+
+// Streams "rec/a b&c.vsr" (whose name must be percent-encoded in a query) from a fault server
+// that answers as the script would unless a test's fault says otherwise.
+class StreamDownload : public ::testing::Test {
+protected:
+    using TFault = std::function<std::optional<TFaultReply>(const TFaultRequest&)>;
+
+    void WriteRecording(int keyFrames) {
+        fs::create_directories(FDir.Path() / "rec");
+        FLayout = WriteStreamRecording(FDir.File(FName), keyFrames);
+        FBytes = ReadFileBytes(FDir.File(FName));
+    }
+    void Serve(TFault fault) {
+        FServer = std::make_unique<TFaultServer>([this, fault](const TFaultRequest& request) {
+            return fault(request).value_or(ServeRecording(FBytes, request));
+        });
+    }
+    std::unique_ptr<TScreenRecorderPlaybackStream> Start(std::chrono::milliseconds timeout) {
+        auto stream = std::make_unique<TScreenRecorderPlaybackStream>(
+            "vsrfile" + FServer->BaseURL().substr(4) + FName);
+        FTrace.Clear();
+        stream->OnLastPartStarted = [](auto&) { Trace("event: started"); };
+        stream->OnLastPartProgress = [](auto&) { Trace("event: last progress"); };
+        stream->OnFirstPartProgress = [](auto&) { Trace("event: first progress"); };
+        stream->OnLastPartFinished = [](auto&) { Trace("event: last finished"); };
+        stream->OnFirstPartFinished = [](auto&) { Trace("event: first finished"); };
+        stream->OnLastPartError = [](auto&, auto& text) { Trace("event: last error: " + text); };
+        stream->OnFirstPartError = [](auto&, auto& text) { Trace("event: first error: " + text); };
+        stream->SetRequestTimeout(timeout);
+        stream->StartDownload();
+        return stream;
+    }
+    // Events called name, with or without text; all of them for an empty name.
+    int Count(const std::string& name) const {
+        return static_cast<int>(std::ranges::count_if(FTrace.Lines(), [&](auto& line) {
+            const std::string event = "event: " + name;
+            return line == event || line.starts_with(name.empty() ? event : event + ": ");
+        }));
+    }
+    static bool IsBlockAt(const TFaultRequest& request, std::int64_t from, std::int64_t to) {
+        const std::int64_t position = request.QueryNumber("position");
+        return request.Query("flag") == "1" && position >= from && position < to;
+    }
+    int BlockRequestsAt(std::int64_t position) const {
+        return static_cast<int>(std::ranges::count_if(FServer->Targets(), [&](auto& target) {
+            return IsBlockAt(TFaultRequest{target}, position, position + 1);
+        }));
+    }
+
+    TWatchdog FWatchdog{"stream test", std::chrono::seconds(120)};
+    const std::string FName = "rec/a b&c.vsr";
+    TTempDir FDir;
+    TRecordingLayout FLayout;
+    std::vector<std::byte> FBytes;
+    std::unique_ptr<TFaultServer> FServer;
+    TCaptureTracer FTrace; // the stream's trace lines, and its events as "event: name[: text]"
+};
+
+std::string SeekErrors(TScreenRecorderPlaybackStream& stream) {
+    return ErrorOf([&] { stream.SeekTime(0); }) + "; " +
+           ErrorOf([&] { stream.SeekKeyFrame(true); });
+}
+
+TEST_F(StreamDownload, KeyFramesBecomeAvailableAsTheFirstPartArrives) {
+    WriteRecording(12);
+    // The first last-part block, the first first-part block and the later ones wait for their
+    // gates, which the server keeps as long as it needs them.
+    const auto gates = std::make_shared<std::array<std::atomic<bool>, 3>>();
+    const std::int64_t index = FLayout.KeyFrameIndexOffset;
+    Serve([this, gates, index](const TFaultRequest& request) {
+        TFaultReply reply = ServeRecording(FBytes, request);
+        const std::int64_t position = request.QueryNumber("position");
+        const std::size_t gate = position == index ? 0 : position == 72 ? 1 : 2;
+        if (IsBlockAt(request, 72, index + 1))
+            reply.ReadyWhen = [gates, gate] { return (*gates)[gate].load(); };
+        return std::optional(reply);
+    });
+    auto stream = Start(30s);
+    ASSERT_TRUE(PumpUntil([&] { return Count("started") == 1; }));
+    PumpFor(100ms);
+    EXPECT_EQ(FServer->Targets()[0], "/rec/vsr_download.php?fname=rec/a%20b%26c.vsr&flag=-1");
+    const std::string refused(sVSRStreamCantSeekNow);
+    EXPECT_EQ(SeekErrors(*stream), refused + "; " + refused);
+    // Until the index has arrived the whole file makes 100 %.
+    EXPECT_EQ(
+        std::tuple(stream->LastAvailableKeyFrame(), stream->FirstPartNeeded(), stream->Progress()),
+        std::tuple(-1, stream->FileSize(), 0));
+    (*gates)[0] = true;
+    ASSERT_TRUE(PumpUntil([&] { return Count("last finished") == 1; }));
+    const std::int64_t needed = FLayout.KeyFrames[4].Offset - 72; // up to the end of key frame 3
+    EXPECT_EQ(std::tuple(stream->KeyFrames().Count(), stream->Cursors().Count(),
+                         stream->FirstPartNeeded(), stream->LastAvailableKeyFrame(),
+                         stream->Progress() < 100),
+              std::tuple(12, 12, needed, -1, true)); // no frame data has arrived yet
+    (*gates)[1] = true;
+    ASSERT_TRUE(PumpUntil([&] { return Count("first progress") == 1; }));
+    std::int32_t complete = -1; // the segments wholly inside the first block of 32768 bytes
+    while (complete < 10 &&
+           FLayout.KeyFrames[static_cast<std::size_t>(complete + 2)].Offset <= 72 + 32768)
+        ++complete;
+    EXPECT_EQ(
+        std::tuple(stream->LastAvailableKeyFrame(), stream->FirstPartDone(), SeekErrors(*stream)),
+        std::tuple(complete, false, "no error; no error"));
+    (*gates)[2] = true;
+    ASSERT_TRUE(PumpUntil([&] { return Count("first finished") == 1; }));
+    EXPECT_EQ(std::tuple(stream->LastAvailableKeyFrame(), stream->Progress(),
+                         ReadFileBytes(stream->FileName()) == FBytes),
+              std::tuple(11, 100, true));
+}
+
+// Which requests a fault breaks.
+enum TPick { Information, Header, LastPart, FirstPart, Blocks };
+
+TEST_F(StreamDownload, FaultyAnswersAreRefusedOrRetriedAndReportedOnce) {
+    WriteRecording(4); // with four key frames or fewer playback needs the whole first part
+    const std::int64_t index = FLayout.KeyFrameIndexOffset;
+    using TChange = std::function<TFaultReply(TFaultReply served)>;
+    const auto answer = [](int status, std::string body) -> TChange {
+        return [=](auto) { return TFaultReply::Answer(status, body); };
+    };
+    const TChange silent = [](auto) { return TFaultReply::Silent(); };
+    const std::string timeout(sVSRStreamConnectionTimeout), notConfigured(sVSRStreamNotConfigured),
+        invalid(sInvalidSRFile), unexpected = "Unexpected response from server: ";
+    auto seen = std::make_shared<std::set<std::string>>(); // on the server's thread only
+    // What breaks, how, the error of the part that fails (none: the download completes) and the
+    // requests for the block at the key-frame index (at 72 for the first part; -1: any).
+    const std::tuple<TPick, TChange, std::string, int> cases[] = {
+        {Information, answer(302, "OK|10|1|"), notConfigured, -1}, // status before the body
+        {Information, answer(500, "OK|10|1|"), notConfigured, -1},
+        {Information, answer(204, ""), timeout, -1},
+        {Information, silent, timeout, -1},
+        {Information, answer(200, "22"), "File not found on server", -1},
+        {Information, answer(200, "ERR"), unexpected + "ERR", -1},
+        {Information, answer(200, "OK|1000"), "'' is not a valid integer value", -1}, // no checksum
+        {Information, answer(200, "OK|" + std::to_string(index) + "|1|"), invalid, -1}, // ends too soon
+        {Header, answer(200, "OK|VSR2.0" + std::string(66, '\0')), invalid, -1},
+        {Header, answer(200, "OK|VSR2.1" + std::string(65, '\0')), invalid, -1},
+        {LastPart, answer(200, "OK|"), "Server returned no data", 1}, // not retried
+        {LastPart, [](auto r) { return r.Body += 'x', r; }, "Server returned too much data", 3},
+        {LastPart, answer(200, "NO|12345"), unexpected + "NO|12345", 3},
+        {LastPart, answer(404, "OK|12345"), timeout, 3},
+        {LastPart, silent, timeout, 3},
+        {LastPart, [](auto r) { return TFaultReply::ResetMidBody(r.Body, 20); }, timeout, 3},
+        {FirstPart, answer(200, "ERR"), unexpected + "ERR", 3}, // reported: playback would wait
+        // each block's first transfer breaks off; half of each answer is missing
+        {Blocks, [seen](auto r) { return seen->insert(r.Body).second ? TFaultReply::ResetMidBody(r.Body, 9) : r; }, "", 2},
+        {Blocks, [](auto r) { return r.Body.resize((r.Body.size() + 3) / 2), r; }, "", -1}};
+    const std::pair<std::int64_t, std::int64_t> ranges[] = {
+        {0, 0}, {0, 1}, {index, INT64_MAX}, {72, index}, {72, INT64_MAX}};
+    for (const auto& [pick, change, error, requests] : cases) {
+        SCOPED_TRACE(std::to_string(pick) + " " + error);
+        Serve([&](const TFaultRequest& r) -> std::optional<TFaultReply> {
+            const bool broken = pick == Information
+                                    ? IsInformationRequest(r)
+                                    : IsBlockAt(r, ranges[pick].first, ranges[pick].second) &&
+                                          r.QueryNumber("size") > 1;
+            return broken ? std::optional(change(ServeRecording(FBytes, r))) : std::nullopt;
+        });
+        auto stream = Start(change({}).Kind == TFaultReply::TKind::Silent ? 300ms : 10s);
+        const std::string part = pick == FirstPart ? "first error" : "last error";
+        const auto done = [&] {
+            return error.empty() ? Count("first finished") && Count("last finished") : Count(part);
+        };
+        ASSERT_TRUE(PumpUntil(done, 30s));
+        PumpFor(150ms); // time for requests that must not come
+        // Until the header is verified the first part waits for its signal.
+        EXPECT_EQ(std::tuple(Count(part + ": " + error), Count("started"),
+                             pick > Header || BlockRequestsAt(72) == 0),
+                  std::tuple(error.empty() ? 0 : 1, pick > Header ? 1 : 0, true));
+        EXPECT_TRUE(requests < 0 || (BlockRequestsAt(pick == FirstPart ? 72 : index) == requests &&
+                                     (pick != Blocks || BlockRequestsAt(72) == requests)));
+        const bool lastFailed = !error.empty() && pick != FirstPart;
+        EXPECT_EQ(std::tuple(FTrace.Contains("Download last part end"), Count("last finished"),
+                             Count("last progress") > 0, stream->LastAvailableKeyFrame()),
+                  std::tuple(true, lastFailed ? 0 : 1, !lastFailed, error.empty() ? 3 : -1));
+        // The first part runs on while a failing last part still downloads blocks.
+        EXPECT_TRUE(pick == LastPart || (stream->FirstPartDone() == error.empty() &&
+                                         Count("first finished") == error.empty()));
+        EXPECT_TRUE(!error.empty() || (stream->FirstPartNeeded() == index - 72 &&
+                                       ReadFileBytes(stream->FileName()) == FBytes));
+    }
+}
+
+TEST_F(StreamDownload, DestructionWhileWorkersWaitEndsThemQuietly) {
+    WriteRecording(4);
+    const auto silent = [](auto pick) -> TFault {
+        return [pick](auto& r) {
+            return pick(r) ? std::optional(TFaultReply::Silent()) : std::nullopt;
+        };
+    };
+    // Requests left unanswered, and when to destroy the stream: the last part waits for the
+    // information and the first part for its signal; both wait for blocks.
+    const std::pair<TFault, std::function<bool()>> cases[] = {
+        {silent(IsInformationRequest), [this] { return FServer->Targets().size() == 1; }},
+        {silent([](auto& r) { return IsBlockAt(r, 1, INT64_MAX); }),
+         [this] { return FServer->Targets().size() == 4; }}};
+    for (const auto& [fault, ready] : cases) {
+        Serve(fault);
+        const std::size_t threads = ThreadCount();
+        auto stream = Start(30s);
+        ASSERT_TRUE(PumpUntil(ready));
+        PumpFor(60ms);
+        const std::string tempFile = Count("started") ? stream->FileName() : "";
+        EXPECT_EQ(fs::exists(tempFile), fs::path(tempFile).filename().string().starts_with("vsr"));
+        const int events = Count("");
+        const auto start = std::chrono::steady_clock::now();
+        stream.reset();
+        // Far below the requests' time-out: the waiting requests were aborted.
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+        EXPECT_TRUE(
+            PumpUntil([&] { return ThreadCount() == threads && FServer->OpenConnections() == 0; }));
+        PumpFor(50ms);
+        EXPECT_EQ(std::tuple(Count(""), fs::exists(tempFile)), std::tuple(events, false))
+            << "after destruction";
+        EXPECT_TRUE(FTrace.Contains("Download first part end") &&
+                    FTrace.Contains("Download last part end"));
+    }
+    EXPECT_EQ(ErrorOf([] { TScreenRecorderPlaybackStream("VSRFILE://S/a.vsr"); }),
+              "Invalid vsrfile command line");
+}
+
+} // namespace
+} // namespace vsr::test
