@@ -81,13 +81,17 @@ TCustomBackExec::TCustomBackExec() {
 }
 
 TCustomBackExec::~TCustomBackExec() {
-    if (FThread) {
-        TCustomBackExec::Terminate();
-        WaitFor(TWaitMode::ProcessMessages);
-        while (FThread)
-            WaitPass(true);
-    }
+    EndRun();
     DestroyHandle();
+}
+
+void TCustomBackExec::EndRun() {
+    if (!FThread)
+        return;
+    TCustomBackExec::Terminate();
+    WaitFor(TWaitMode::ProcessMessages);
+    while (FThread)
+        WaitPass(true);
 }
 
 void TCustomBackExec::Execute() {

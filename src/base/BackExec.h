@@ -92,6 +92,11 @@ public:
     void SetPriority(TThreadPriority priority);
 
 protected:
+    // Ends a run that is still going: terminates it and waits for its end. The worker calls the
+    // virtual operations below, so a class that overrides them ends the run in its own
+    // destructor, before it stops being what the worker calls.
+    void EndRun();
+
     virtual void DoError(const std::exception& error);
     virtual void DoFinished();
     virtual void DoBeforeExec();
@@ -118,8 +123,10 @@ private:
     std::atomic<std::uint32_t> FThreadID = 0;
 };
 
-class TBackExec : public TCustomBackExec {
+class TBackExec final : public TCustomBackExec {
 public:
+    ~TBackExec() override { EndRun(); }
+
     using TCustomBackExec::AfterExec;
     using TCustomBackExec::BeforeExec;
     using TCustomBackExec::OnError;
