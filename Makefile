@@ -3,7 +3,7 @@ PRESET ?= default
 BUILD := build/$(PRESET)
 DEMO := $(BUILD)/demo.vsr
 
-.PHONY: all build deps run test coverage clean
+.PHONY: all build deps run test coverage fuzz clean
 
 all: build
 
@@ -37,6 +37,12 @@ coverage: deps
 	find build/coverage -name '*.gcda' -delete
 	status=0; ctest --preset coverage || status=$$?; \
 	scripts/coverage-report.py build/coverage && exit $$status
+
+# Every fuzz target for SECONDS seconds from its corpus (seeded by the project's writers).
+SECONDS ?= 60
+fuzz: deps
+	@$(MAKE) --no-print-directory build PRESET=fuzz
+	scripts/run-fuzz.sh build/fuzz $(SECONDS)
 
 clean:
 	rm -rf build

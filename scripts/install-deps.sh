@@ -9,6 +9,7 @@ packages=(
   zlib1g-dev libspeex-dev libsdl2-dev libpng-dev libjpeg62-turbo-dev libgif-dev
   libbenchmark-dev libcurl4-openssl-dev php-cli espeak-ng xvfb xauth
   qt6-base-dev
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()

@@ -105,13 +105,7 @@ TByteString TStreamRequests::Get(THttpClient& client, const std::string& address
     return body;
 }
 
-TFileInformation TStreamRequests::FileInformation(THttpClient& client) const {
-    bool stillBusy = false;
-    const TByteString body = Get(client, QueryAddress("&flag=-1"), stillBusy);
-    if (FDestroying)
-        return {};
-    TraceFmt("Flag=-1, Result=%s", TraceText(body));
-    const int status = client.StatusCode();
+TFileInformation ReadFileInformation(int status, const TByteString& body) {
     if (status / 100 == 3 || status >= 400)
         Raise(sVSRStreamNotConfigured);
     if (status != 200)
@@ -135,16 +129,8 @@ TFileInformation TStreamRequests::FileInformation(THttpClient& client) const {
     return information;
 }
 
-TByteString TStreamRequests::FetchBlock(THttpClient& client, std::int64_t position,
-                                        std::int64_t sizeBytes) const {
-    bool stillBusy = false;
-    TByteString body =
-        Get(client, QueryAddress(Format("&flag=1&position=%d&size=%d", position, sizeBytes)),
-            stillBusy);
-    if (FDestroying)
-        return body;
-    TraceFmt("Flag=1, Result=%s", TraceText(body));
-    if (stillBusy || client.StatusCode() != 200)
+TByteString ReadBlockAnswer(int status, TByteString body, std::int64_t sizeBytes) {
+    if (status != 200)
         Raise(sVSRStreamConnectionTimeout);
     if (!AsText(body).starts_with(SuccessPrefix))
         throw EScreenRecorderPlaybackStream(Format(sVSRStreamUnknownAnswer, TraceText(body)));
@@ -154,17 +140,44 @@ TByteString TStreamRequests::FetchBlock(THttpClient& client, std::int64_t positi
     return body;
 }
 
-TVSRHeader TStreamRequests::FetchHeader(THttpClient& client) const {
-    const TByteString bytes = FetchBlock(client, 0, sizeof(TVSRHeader));
+TVSRHeader ReadHeaderBytes(const TByteString& bytes) {
     TVSRHeader header{};
-    if (FDestroying)
-        return header;
     if (bytes.size() != sizeof(TVSRHeader))
         Raise(sInvalidSRFile);
     std::memcpy(&header, bytes.data(), sizeof(header));
     if (!HasVSRMagic(header))
         Raise(sInvalidSRFile);
     return header;
+}
+
+TFileInformation TStreamRequests::FileInformation(THttpClient& client) const {
+    bool stillBusy = false;
+    const TByteString body = Get(client, QueryAddress("&flag=-1"), stillBusy);
+    if (FDestroying)
+        return {};
+    TraceFmt("Flag=-1, Result=%s", TraceText(body));
+    return ReadFileInformation(client.StatusCode(), body);
+}
+
+TByteString TStreamRequests::FetchBlock(THttpClient& client, std::int64_t position,
+                                        std::int64_t sizeBytes) const {
+    bool stillBusy = false;
+    TByteString body =
+        Get(client, QueryAddress(Format("&flag=1&position=%d&size=%d", position, sizeBytes)),
+            stillBusy);
+    if (FDestroying)
+        return body;
+    TraceFmt("Flag=1, Result=%s", TraceText(body));
+    if (stillBusy)
+        Raise(sVSRStreamConnectionTimeout);
+    return ReadBlockAnswer(client.StatusCode(), std::move(body), sizeBytes);
+}
+
+TVSRHeader TStreamRequests::FetchHeader(THttpClient& client) const {
+    const TByteString bytes = FetchBlock(client, 0, sizeof(TVSRHeader));
+    if (FDestroying)
+        return {};
+    return ReadHeaderBytes(bytes);
 }
 
 } // namespace vsr

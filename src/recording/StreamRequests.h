@@ -43,6 +43,15 @@ struct TFileInformation {
     std::uint32_t Checksum = 0;
 };
 
+// The answers of the script, read as the requests below read them; each raises
+// EScreenRecorderPlaybackStream with the protocol's message for an answer it cannot take.
+// "OK|size|checksum|...": the file's size and checksum.
+TFileInformation ReadFileInformation(int status, const TByteString& body);
+// "OK|" and at most sizeBytes bytes: the bytes.
+TByteString ReadBlockAnswer(int status, TByteString body, std::int64_t sizeBytes);
+// The 72 bytes of a recording's header.
+TVSRHeader ReadHeaderBytes(const TByteString& bytes);
+
 class TStreamRequests {
 public:
     static constexpr std::chrono::milliseconds DefaultTimeout = std::chrono::seconds(30);
