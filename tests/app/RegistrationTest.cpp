@@ -1,10 +1,8 @@
 #include "app/Registration.h"
-#include "shell/Messages.h"
 #include "support/Env.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <set>
 
 namespace vsr {
@@ -13,69 +11,41 @@ namespace {
 namespace fs = std::filesystem;
 using TFiles = std::set<std::string>;
 
-std::string ReadAll(const std::string& file) {
-    std::ifstream in(file);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void WriteAll(const std::string& file, const std::string& text) {
-    fs::create_directories(fs::path(file).parent_path());
-    std::ofstream(file) << text;
-}
-
 // Registration into temporary user folders, with stand-ins for the desktop's database tools
 // that log their calls and end with $TOOL_STATUS.
-class Registration : public ::testing::Test {
-protected:
-    Registration() {
-        for (const std::string tool : {"update-desktop-database", "update-mime-database"}) {
-            WriteAll(FBin + "/" + tool,
-                     "#!/bin/sh\necho ${0##*/} $* >> '" + FToolLog + "'\nexit $TOOL_STATUS\n");
-            fs::permissions(FBin + "/" + tool, fs::perms::owner_all);
-        }
+TEST(Registration, InstallWritesWhatUninstallRemovesAndLeavesForeignEntriesAlone) {
+    test::TXdgHome xdg;
+    test::TTempDir bin;
+    const std::string toolLog = bin.File("tools.log");
+    test::TEnvScope path("PATH", bin.Path().string());
+    for (const std::string tool : {"update-desktop-database", "update-mime-database"}) {
+        WriteTextFile(bin.File(tool),
+                      "#!/bin/sh\necho ${0##*/} $* >> '" + toolLog + "'\nexit $TOOL_STATUS\n");
+        fs::permissions(bin.File(tool), fs::perms::owner_all);
     }
-    void Install() {
-        RegisterFileType("vsr", FExe, FExe, std::string(sAudioAndVisual));
-        RegisterURLProtocol("vsrfile", FExe, FExe, "unused");
-    }
-    void Uninstall() {
-        UnregisterFileType("vsr");
-        UnregisterURLProtocol("vsrfile");
-    }
+    const auto read = [](const std::string& file) { return ReadTextFile(file).value_or(""); };
+    const std::string exe = "/opt/vsr player/vsrplayer";
+    const auto install = [&](const char* type = "vsr", const char* scheme = "vsrfile") {
+        RegisterFileType(type, exe, exe, "Audio & Visual Recording");
+        RegisterURLProtocol(scheme, exe, exe, "unused");
+    };
+    const auto uninstall = [](const char* type = "vsr", const char* scheme = "vsrfile") {
+        UnregisterFileType(type);
+        UnregisterURLProtocol(scheme);
+    };
     // The files in the user folders.
-    TFiles Files() const {
+    const auto files = [&] {
         TFiles files;
-        for (const auto& item : fs::recursive_directory_iterator(FXdg.Home.Path()))
-            if (item.is_regular_file() && item.path().parent_path() != FBin &&
-                item.path() != FToolLog)
-                files.insert(fs::relative(item, FXdg.Home.Path()).string());
+        for (const auto& item : fs::recursive_directory_iterator(xdg.Home.Path()))
+            if (item.is_regular_file())
+                files.insert(fs::relative(item, xdg.Home.Path()).string());
         return files;
-    }
-    std::string TakeToolLog() {
-        const std::string log = ReadAll(FToolLog);
-        fs::remove(FToolLog);
-        return log;
-    }
-
-    test::TXdgHome FXdg;
-    std::string FBin = FXdg.Home.File("bin");
-    std::string FToolLog = FXdg.Home.File("tools.log");
-    test::TEnvScope FPath{"PATH", FBin};
-    const std::string FExe = "/opt/vsr player/vsrplayer";
-    const std::string FDesktop = FXdg.DataFile("applications/vsrplayer.desktop");
-    const std::string FMimeApps = FXdg.ConfigFile("mimeapps.list");
-};
-
-TEST_F(Registration, InstallWritesTheEntryThePackageAndTheDefaultsAndUninstallRemovesThem) {
-    const std::string desktop = R"([Desktop Entry]
-Type=Application
-Name=VSR Player
-Comment=Audio & Visual Recording
-Exec="/opt/vsr player/vsrplayer" %u
-Terminal=false
-NoDisplay=true
-MimeType=application/x-vsr;x-scheme-handler/vsrfile;
-)";
+    };
+    // What an installation writes; "&" is escaped in the package.
+    const std::string desktop =
+        "[Desktop Entry]\nType=Application\nName=VSR Player\nComment=Audio & Visual Recording\n"
+        "Exec=\"/opt/vsr player/vsrplayer\" %u\nTerminal=false\nNoDisplay=true\n"
+        "MimeType=application/x-vsr;x-scheme-handler/vsrfile;\n";
     const std::string package = R"(<?xml version="1.0" encoding="UTF-8"?>
 <mime-info xmlns="http://www.freedesktop.org/standards/shared-mime-info">
   <mime-type type="application/x-vsr">
@@ -87,75 +57,66 @@ MimeType=application/x-vsr;x-scheme-handler/vsrfile;
   </mime-type>
 </mime-info>
 )";
-    const std::string packageFile = FXdg.DataFile("mime/packages/vsrplayer-vsr_file.xml");
-    Install();
-    EXPECT_EQ(ReadAll(FDesktop) + ReadAll(packageFile), desktop + package);
-    EXPECT_EQ(ReadAll(FMimeApps), "[Default Applications]\napplication/x-vsr=vsrplayer.desktop;\n"
-                                  "x-scheme-handler/vsrfile=vsrplayer.desktop;\n");
-    EXPECT_EQ(Files(), (TFiles{"config/mimeapps.list", "data/applications/vsrplayer.desktop",
+    const std::string desktopFile = PlayerDesktopFile(), mimeApps = MimeAppsListFile();
+    const std::string packageFile = MimePackageFile("vsr_file");
+    install();
+    install("", ""); // empty names do nothing: what follows stays exactly as it was
+    uninstall("", "");
+    EXPECT_EQ(read(desktopFile) + read(packageFile), desktop + package);
+    EXPECT_EQ(read(mimeApps), "[Default Applications]\napplication/x-vsr=vsrplayer.desktop;\n"
+                              "x-scheme-handler/vsrfile=vsrplayer.desktop;\n");
+    EXPECT_EQ(files(), (TFiles{"config/mimeapps.list", "data/applications/vsrplayer.desktop",
                                "data/mime/packages/vsrplayer-vsr_file.xml"}));
     // Each call refreshes the databases of what it changed, and only when it changed something.
-    const std::string desktopTool = "update-desktop-database " + FXdg.DataFile("applications\n");
-    const std::string tools =
-        desktopTool + "update-mime-database " + FXdg.DataFile("mime\n") + desktopTool;
-    EXPECT_EQ(TakeToolLog(), tools);
+    const std::string desktopTool = "update-desktop-database " + xdg.DataFile("applications\n");
+    const std::string refreshes =
+        desktopTool + "update-mime-database " + xdg.DataFile("mime\n") + desktopTool;
+    EXPECT_EQ(read(toolLog), refreshes);
     // Installing again rewrites every value.
-    WriteAll(FDesktop, "[Desktop Entry]\nExec=/elsewhere %u\nMimeType=application/x-vsr;\n");
-    WriteAll(packageFile, "damaged");
-    Install();
-    Install();
-    EXPECT_EQ(ReadAll(FDesktop) + ReadAll(packageFile), desktop + package);
-    EXPECT_EQ(TakeToolLog(), tools);
-    Uninstall();
-    EXPECT_EQ(Files(), TFiles{});
-    EXPECT_NE(TakeToolLog(), "");
-    Uninstall(); // nothing there: silent, nothing refreshed
-    EXPECT_EQ(TakeToolLog(), "");
-}
-
-TEST_F(Registration, UninstallLeavesForeignEntriesAloneAndTheTypeNameIsFormedBeforeTheDot) {
+    WriteTextFile(desktopFile,
+                  "[Desktop Entry]\nExec=/elsewhere %u\nMimeType=application/x-vsr;\n");
+    WriteTextFile(packageFile, "damaged");
+    install();
+    install();
+    EXPECT_EQ(read(desktopFile) + read(packageFile), desktop + package);
+    EXPECT_EQ(read(toolLog), refreshes + refreshes);
+    uninstall();
+    uninstall(); // nothing there: silent, nothing refreshed
+    EXPECT_EQ(files(), TFiles{});
+    EXPECT_EQ(read(toolLog), refreshes + refreshes + refreshes);
+    test::TEnvScope failing("TOOL_STATUS", "1"); // failing or missing tools are ignored
+    install();
+    fs::remove_all(bin.Path());
+    uninstall();
+    EXPECT_EQ(files(), TFiles{});
+    // Foreign entries stay; the type's name is formed before the dot is added.
     const std::string foreign =
         "# mine\n[Added Associations]\napplication/x-vsr=vsrplayer.desktop;\n"
         "\n[Default Applications]\ntext/html=browser.desktop\n";
-    WriteAll(FMimeApps, foreign + "application/x-vsr=other.desktop;\n");
-    WriteAll(FXdg.DataFile("mime/packages/other.xml"), "<glob pattern=\"*.vsr\"/>");
-    RegisterFileType(".vsr", FExe, "/usr/share/icons/vsr.png", ""); // no comment, an icon
-    EXPECT_EQ(ReadAll(FXdg.DataFile("mime/packages/vsrplayer-.vsr_file.xml")).find("<comment>"),
-              std::string::npos);
-    EXPECT_NE(ReadAll(FDesktop).find("Name=VSR Player\nIcon=/usr/share/icons/vsr.png\n"),
-              std::string::npos);
-    Install(); // the program is no icon; the scheme's registration keeps the comment
-    EXPECT_NE(ReadAll(FDesktop).find("\nComment=Audio & Visual Recording\nExec="),
-              std::string::npos);
-    EXPECT_EQ(ReadAll(FMimeApps), foreign + "application/x-vsr=vsrplayer.desktop;other.desktop;\n"
-                                            "x-scheme-handler/vsrfile=vsrplayer.desktop;\n");
-    Uninstall(); // both packages go: they define the same pattern
-    EXPECT_EQ(ReadAll(FMimeApps), foreign + "application/x-vsr=other.desktop;\n");
-    EXPECT_EQ(Files(), (TFiles{"config/mimeapps.list", "data/mime/packages/other.xml"}));
-}
-
-TEST_F(Registration, EmptyNamesDoNothingFailuresRaiseClearErrorsAndFoldersDefaultToHome) {
-    RegisterFileType("", FExe, FExe, "");
-    RegisterURLProtocol("", FExe, FExe, "");
-    UnregisterFileType("");
-    UnregisterURLProtocol("");
-    EXPECT_EQ(Files(), TFiles{});
-    EXPECT_THROW(RegisterFileType("v/../x", FExe, FExe, ""), EAssociations);
-    EXPECT_THROW(RegisterURLProtocol("vsr\nfile", FExe, FExe, ""), EAssociations);
+    WriteTextFile(mimeApps, foreign + "application/x-vsr=other.desktop;\n");
+    WriteTextFile(xdg.DataFile("mime/packages/other.xml"), "<glob pattern=\"*.vsr\"/>");
+    RegisterFileType(".vsr", exe, "/usr/share/icons/vsr.png", ""); // no comment, an icon
+    EXPECT_EQ(read(MimePackageFile(".vsr_file")).find("<comment>"), std::string::npos);
+    EXPECT_NE(read(desktopFile).find("\nIcon=/usr/share/icons/vsr.png\n"), std::string::npos);
+    install(); // the program is no icon; the scheme's registration keeps the comment
+    EXPECT_EQ(read(desktopFile), desktop);
+    EXPECT_EQ(read(mimeApps), foreign + "application/x-vsr=vsrplayer.desktop;other.desktop;\n"
+                                        "x-scheme-handler/vsrfile=vsrplayer.desktop;\n");
+    uninstall(); // both packages go: they define the same pattern
+    EXPECT_EQ(read(mimeApps), foreign + "application/x-vsr=other.desktop;\n");
+    EXPECT_EQ(files(), (TFiles{"config/mimeapps.list", "data/mime/packages/other.xml"}));
+    EXPECT_THROW(RegisterFileType("v/../x", exe, exe, ""), EAssociations);
+    EXPECT_THROW(RegisterURLProtocol("vsr\nfile", exe, exe, ""), EAssociations);
     EXPECT_THROW(RegisterFileType("vsr", "", "", ""), EAssociations);
-    WriteAll(FXdg.Home.File("config"), "a file where the folder should be");
+    fs::remove_all(xdg.Home.File("config"));
+    WriteTextFile(xdg.Home.File("config"), "a file where the folder should be");
     try {
-        Install();
+        install();
         ADD_FAILURE() << "no error";
     } catch (const EAssociations& error) {
-        EXPECT_NE(error.Message().find(FMimeApps), std::string::npos) << error.Message();
+        EXPECT_NE(error.Message().find(mimeApps), std::string::npos) << error.Message();
     }
-    fs::remove(FXdg.Home.File("config"));
-    test::TEnvScope failing("TOOL_STATUS", "1"); // failing or missing tools are ignored
-    Install();
-    fs::remove_all(FBin);
-    Uninstall();
-    EXPECT_EQ(Files(), TFiles{});
+    // Folders default to the home folder's; a relative setting is ignored.
     test::TEnvScope data("XDG_DATA_HOME", "");
     test::TEnvScope config("XDG_CONFIG_HOME", "relative/ignored");
     test::TEnvScope home("HOME", "/home/someone");

@@ -16,12 +16,6 @@
 
 namespace vsr::test {
 
-class TSpxTest : public ::testing::Test {
-protected:
-    void SetUp() override { SndKitLibrary().SetFileName(VSR_SNDKIT_PATH); }
-    TTempDir FDir;
-};
-
 // The message of the E that action raises, or "no error".
 template <typename E, typename F> std::string ErrorOf(F action) {
     try {
@@ -32,17 +26,18 @@ template <typename E, typename F> std::string ErrorOf(F action) {
     return "no error";
 }
 
-// The stand-in's controls, reached directly: its answers (this clears its log) and its log.
-inline void* StandInEntry(const char* name) {
-    static void* module = dlopen(VSR_STANDIN_SNDKIT_PATH, RTLD_NOW); // kept for the process
-    return dlsym(module, name);
-}
-inline void SetStandIn(int init, int frameSize, int encoded, int initialized) {
-    using TSet = void(int, int, int, int);
-    reinterpret_cast<TSet*>(StandInEntry("StandInSet"))(init, frameSize, encoded, initialized);
-}
-inline std::string StandInLog() {
-    return reinterpret_cast<const char* (*)()>(StandInEntry("StandInLog"))();
-}
+struct TSpxTest : ::testing::Test {
+    void SetUp() override { SndKitLibrary().SetFileName(VSR_SNDKIT_PATH); }
+    // The stand-in's controls, reached directly: its answers (this clears its log) and its log.
+    template <typename F> static F* StandIn(const char* name) {
+        static void* module = dlopen(VSR_STANDIN_SNDKIT_PATH, RTLD_NOW); // kept for the process
+        return reinterpret_cast<F*>(dlsym(module, name));
+    }
+    static void SetStandIn(int init, int frameSize, int encoded, int initialized) {
+        StandIn<void(int, int, int, int)>("StandInSet")(init, frameSize, encoded, initialized);
+    }
+    static std::string StandInLog() { return StandIn<const char*()>("StandInLog")(); }
+    TTempDir FDir;
+};
 
 } // namespace vsr::test

@@ -8,13 +8,11 @@
 namespace vsr::test {
 
 template <typename TError = std::exception, typename TAction>
-std::string ErrorOf(TAction&& action) {
-    try {
-        action();
-    } catch (const TError& error) {
-        return error.what();
-    }
+std::string ErrorOf(TAction&& action) try {
+    action();
     return "no error";
+} catch (const TError& error) {
+    return error.what();
 }
 
 } // namespace vsr::test

@@ -13,34 +13,23 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-#include <vector>
 
 namespace vsr::test {
 
 namespace {
 
-std::string FindPhp() {
-    const char* path = std::getenv("PATH");
-    std::string folders = path ? path : "/usr/bin";
-    std::size_t start = 0;
-    while (start <= folders.size()) {
-        std::size_t end = folders.find(':', start);
-        if (end == std::string::npos)
-            end = folders.size();
-        const std::string candidate = folders.substr(start, end - start) + "/php";
-        if (::access(candidate.c_str(), X_OK) == 0)
-            return candidate;
-        start = end + 1;
-    }
-    return {};
+sockaddr_in Loopback(int port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    return address;
 }
 
 // A port nobody listens on right now.
 int FreePort() {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address = Loopback(0);
     socklen_t length = sizeof(address);
     ::bind(fd, reinterpret_cast<sockaddr*>(&address), length);
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
@@ -50,12 +39,9 @@ int FreePort() {
 
 bool Listening(int port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    const sockaddr_in address = Loopback(port);
     const bool connected =
-        ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+        ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
     ::close(fd);
     return connected;
 }
@@ -63,7 +49,7 @@ bool Listening(int port) {
 } // namespace
 
 bool TPhpServer::Available() {
-    return !FindPhp().empty();
+    return std::system("command -v php > /dev/null 2>&1") == 0;
 }
 
 std::string ServerScriptFolder() {
@@ -72,7 +58,7 @@ std::string ServerScriptFolder() {
 }
 
 TPhpServer::TPhpServer(const std::string& documentRoot) {
-    for (int attempt = 0; attempt < 3; ++attempt)
+    for (int attempt = 0; attempt < 3; ++attempt) // the free port may be taken meanwhile
         if (Start(documentRoot))
             return;
     throw std::runtime_error("php -S did not start");
@@ -87,16 +73,10 @@ std::string TPhpServer::BaseURL() const {
 }
 
 bool TPhpServer::Start(const std::string& documentRoot) {
-    const std::string php = FindPhp();
-    if (php.empty())
-        throw std::runtime_error("php is not installed");
     FPort = FreePort();
-    std::vector<std::string> args{php, "-S", "127.0.0.1:" + std::to_string(FPort), "-t",
-                                  documentRoot};
-    std::vector<char*> argv;
-    for (auto& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
+    std::string address = "127.0.0.1:" + std::to_string(FPort), root = documentRoot;
+    char php[] = "php", serve[] = "-S", folder[] = "-t";
+    char* argv[] = {php, serve, address.data(), folder, root.data(), nullptr};
     const pid_t parent = ::getpid();
     FPid = ::fork();
     if (FPid == 0) {
@@ -107,16 +87,15 @@ bool TPhpServer::Start(const std::string& documentRoot) {
         const int null = ::open("/dev/null", O_WRONLY);
         ::dup2(null, STDOUT_FILENO);
         ::dup2(null, STDERR_FILENO);
-        ::execv(argv[0], argv.data());
+        ::execvp(php, argv);
         ::_exit(127);
     }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (std::chrono::steady_clock::now() < deadline) {
+    for (int step = 0; step < 250; ++step) { // 5 s
         if (Listening(FPort))
             return true;
         if (::waitpid(FPid, nullptr, WNOHANG) == FPid) {
             FPid = -1;
-            return false; // it died, perhaps the port was taken meanwhile
+            return false;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }

@@ -20,10 +20,6 @@ void AppendTone(std::vector<std::int16_t>& pcm, double hz, int samples, double a
     }
 }
 
-void AppendSilence(std::vector<std::int16_t>& pcm, int samples) {
-    pcm.insert(pcm.end(), static_cast<std::size_t>(samples), 0);
-}
-
 std::vector<std::int16_t> Tone(std::uint32_t lengthMs, double hz) {
     std::vector<std::int16_t> samples;
     AppendTone(samples, hz, static_cast<int>(lengthMs) * SampleRate / 1000);
@@ -111,27 +107,6 @@ std::vector<std::byte> DecodeDirect(std::span<const std::byte> records) {
     DoneSpeexDecoder(&handle);
     pcm.resize(static_cast<std::size_t>(bytes));
     return pcm;
-}
-
-double DominantHz(std::span<const std::int16_t> samples, int lowHz, int highHz) {
-    double bestPower = -1;
-    int bestHz = 0;
-    for (int hz = lowHz; hz <= highHz; ++hz) {
-        const double coeff = 2 * std::cos(2 * std::numbers::pi * hz / SampleRate);
-        double s1 = 0;
-        double s2 = 0;
-        for (const std::int16_t sample : samples) {
-            const double s0 = sample + coeff * s1 - s2;
-            s2 = s1;
-            s1 = s0;
-        }
-        const double power = s1 * s1 + s2 * s2 - coeff * s1 * s2;
-        if (power > bestPower) {
-            bestPower = power;
-            bestHz = hz;
-        }
-    }
-    return bestHz;
 }
 
 } // namespace vsr::test

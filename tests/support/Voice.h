@@ -19,7 +19,6 @@ inline constexpr std::int64_t RecordBytes = 29; // one frame record at quality 6
 
 // Appends a sine of hz whose phase continues from the samples already there.
 void AppendTone(std::vector<std::int16_t>& pcm, double hz, int samples, double amplitude = 8000);
-void AppendSilence(std::vector<std::int16_t>& pcm, int samples);
 std::vector<std::int16_t> Tone(std::uint32_t lengthMs, double hz = 440);
 std::vector<std::int16_t> Silence(std::uint32_t lengthMs);
 std::vector<std::int16_t> Joined(std::initializer_list<std::vector<std::int16_t>> parts);
@@ -50,7 +49,5 @@ bool AllZero(std::span<const std::byte> bytes);
 // Decodes frame records (quality 6, complexity 10) with a fresh decoder of the sound library,
 // all in one call: the reference the stream's block-wise decoding must match.
 std::vector<std::byte> DecodeDirect(std::span<const std::byte> records);
-// Frequency of the strongest component between lowHz and highHz, in 1 Hz steps (Goertzel).
-double DominantHz(std::span<const std::int16_t> samples, int lowHz = 100, int highHz = 3000);
 
 } // namespace vsr::test

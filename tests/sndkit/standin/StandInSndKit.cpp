@@ -6,8 +6,8 @@
 #include <string>
 
 namespace {
-std::array<int, 4> Answers = {5, 160, 29,
-                              0}; // Init's result, frame size, encoded bytes, IsInitialized
+// Init's result, frame size, encoded bytes, IsInitialized.
+std::array<int, 4> Answers = {5, 160, 29, 0};
 std::string CallLog;
 int Token = 0; // the handle of the one encoder
 std::string Text(const std::string& name, int value) {
