@@ -10,6 +10,10 @@ seconds=${2:?seconds}
 jobs=${FUZZ_JOBS:-$(nproc)}
 mkdir -p "$build/artifacts" "$build/logs"
 
+# A smaller quarantine: freed memory kept for use-after-free checks would otherwise count
+# towards the memory limit as if the target still held it.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=32:detect_leaks=1}
+
 run_one() {
     local name=$1
     "$build/fuzz/vsr_fuzz_$name" -max_total_time="$seconds" -timeout=2 -rss_limit_mb=512 \

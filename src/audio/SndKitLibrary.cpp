@@ -25,4 +25,11 @@ void FinishSndKitLibrary() {
     }
 }
 
+void RouteSndKitMessagesToTrace() {
+    try {
+        SetDebugHook([](const char* text) { TraceFmt("SndKit: %s", text); });
+    } catch (const EDllError&) {
+    }
+}
+
 } // namespace vsr

@@ -96,12 +96,19 @@ TDll& SndKitLibrary();
 // written to the trace, not raised, since the program is ending.
 void FinishSndKitLibrary();
 
+// Routes the library's own messages (damaged frames it played as silence) to the trace. A
+// library without the hook, or one that cannot be loaded, is left as it is: the next codec call
+// reports the loading error.
+void RouteSndKitMessagesToTrace();
+
 // Opaque codec handle of the library.
 using TSndKitHandle = void*;
 
 template <typename F> using TSndKitProc = TDllProc<F>;
 
 // Result: 0 = success. Mode 1 = narrowband.
+inline constexpr TSndKitProc<void(void (*)(const char*))> SetDebugHook{
+    SndKitLibrary, SndKitEntryIndex("SetDebugHook")};
 inline constexpr TSndKitProc<int(int, void**)> InitSpeexDecoder{
     SndKitLibrary, SndKitEntryIndex("InitSpeexDecoder")};
 inline constexpr TSndKitProc<void(void*)> StartSpeexDecoder{SndKitLibrary,

@@ -157,6 +157,7 @@ void TSpxStream::ReadSilenceTable() {
 }
 
 void TSpxStream::CreateDecoder() {
+    RouteSndKitMessagesToTrace();
     void* handle = nullptr;
     InitSpeexDecoder(1, &handle);
     FDecoder.reset(handle);

@@ -2,6 +2,7 @@
 #include "audio/WaveFile.h"
 #include "cli/Commands.h"
 #include "cli/SoundTrackFile.h"
+#include "platform/TempFiles.h"
 
 #include <array>
 #include <limits>
@@ -35,12 +36,14 @@ int AudioCommand(const TArguments& arguments) {
     TSpxStream voice(sound.FileName(), TFileMode::OpenRead, TSpxSilences::Load);
     if (!raw && voice.Size() > std::numeric_limits<std::uint32_t>::max() - 36)
         throw Exception("The voice track is too long for a WAV file; use --raw");
-    TTempFile partial(output); // a failed run leaves no half-written file behind
-    TFileStream file(output, TFileMode::Create);
-    if (!raw)
-        WriteWaveHeader(file, TWaveFormat{}, static_cast<std::uint32_t>(voice.Size()));
-    CopyDecoded(voice, file);
-    partial.Release();
+    TOutputFile out(output);
+    {
+        TFileStream file(out.TempName(), TFileMode::OpenReadWrite);
+        if (!raw)
+            WriteWaveHeader(file, TWaveFormat{}, static_cast<std::uint32_t>(voice.Size()));
+        CopyDecoded(voice, file);
+    }
+    out.Commit();
     return 0;
 }
 

@@ -3,6 +3,7 @@
 #include "cli/demo/DemoOverlay.h"
 #include "cli/demo/DemoScenes.h"
 #include "cli/demo/DemoVoice.h"
+#include "platform/TempFiles.h"
 #include "recording/ScreenRecorderFileWriter.h"
 #include "shell/Format.h"
 
@@ -29,14 +30,20 @@ const std::vector<TSpokenLine>& Lines() {
 TRecordingLayout WriteDemo(const std::string& fileName, const TDemoVoice& voice) {
     TRecordingOptions options;
     options.Duration = LengthMs;
-    TFileStream output(fileName, TFileMode::Create);
-    TScreenRecorderFileWriter writer(output, ScreenWidth, ScreenHeight, options);
-    const TDemoScreen screen;
-    for (std::uint32_t time = 0; time < LengthMs; time += cPictureStepMs)
-        writer.AddPicture(time, screen.At(time));
-    for (const TCursorEntry& entry : DemoCursorTrack())
-        writer.AddCursor(entry);
-    return writer.Finish(TSpxWriter::Encode(voice.Samples), DemoOverlay());
+    TOutputFile file(fileName);
+    TRecordingLayout layout;
+    {
+        TFileStream output(file.TempName(), TFileMode::OpenReadWrite);
+        TScreenRecorderFileWriter writer(output, ScreenWidth, ScreenHeight, options);
+        const TDemoScreen screen;
+        for (std::uint32_t time = 0; time < LengthMs; time += cPictureStepMs)
+            writer.AddPicture(time, screen.At(time));
+        for (const TCursorEntry& entry : DemoCursorTrack())
+            writer.AddCursor(entry);
+        layout = writer.Finish(TSpxWriter::Encode(voice.Samples), DemoOverlay());
+    }
+    file.Commit();
+    return layout;
 }
 
 } // namespace

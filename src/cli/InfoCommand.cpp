@@ -88,7 +88,10 @@ std::string Json(const TRecordingSummary& s) {
     JsonTracks(json, s);
     json.Key("sound_track").BeginObject().Key("offset").Value(s.SoundTrack.Offset);
     json.Key("end").Value(s.SoundTrack.End);
-    json.Key("bytes").Value(s.SoundTrack.End - s.SoundTrack.Offset).EndObject();
+    json.Key("bytes").Value(s.SoundTrack.Bytes());
+    if (!s.SoundTrack.Damage.empty())
+        json.Key("damage").Value(s.SoundTrack.Damage);
+    json.EndObject();
     json.Key("overlay");
     if (s.Overlay)
         JsonOverlay(json, *s.Overlay);
@@ -111,8 +114,10 @@ std::string Text(const TRecordingSummary& s) {
         text += Format("  %4d  time %8u  offset %10d  size %10d\n", i, s.KeyFrames[i].Time,
                        s.KeyFrames[i].Offset, s.KeyFrames[i].Size);
     text += Format("Cursor track:   %d positions (at %d)\n", s.CursorCount, h.CursorTrackOffset);
-    text += Format("Sound track:    %d to %d (%d bytes)\n", s.SoundTrack.Offset, s.SoundTrack.End,
-                   s.SoundTrack.End - s.SoundTrack.Offset);
+    text += s.SoundTrack.Damage.empty()
+                ? Format("Sound track:    %d to %d (%d bytes)\n", s.SoundTrack.Offset,
+                         s.SoundTrack.End, s.SoundTrack.Bytes())
+                : Format("Sound track:    damaged: %s\n", s.SoundTrack.Damage);
     text += s.Audio.Error.empty()
                 ? Format("Voice track:    %d bytes decoded (%d s), quality %d, %d silences\n",
                          s.Audio.Size, s.Audio.Duration, s.Audio.Quality, s.Audio.Silences.size())

@@ -1,6 +1,7 @@
 #include "audio/SndKitSetup.h"
 #include "cli/Commands.h"
 #include "platform/Stream.h"
+#include "platform/TempFiles.h"
 #include "recording/VSRRecords.h"
 #include "shell/Format.h"
 #include "shell/Messages.h"
@@ -8,8 +9,6 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace vsr::cli {
 
@@ -44,13 +43,17 @@ void WriteLength(TStream& output, std::uint32_t length) {
 }
 
 std::int64_t WritePacked(const std::string& fileName, TFileStream& player, TFileStream& recording) {
-    TFileStream output(fileName, TFileMode::Create);
-    output.CopyFrom(player, player.Size());
-    output.CopyFrom(recording, recording.Size());
-    WriteLength(output, static_cast<std::uint32_t>(recording.Size()));
-    if (::chmod(fileName.c_str(), 0755) != 0)
-        throw Exception(Format("Cannot make %s executable", fileName));
-    return output.Size();
+    TOutputFile file(fileName, 0755);
+    std::int64_t size = 0;
+    {
+        TFileStream output(file.TempName(), TFileMode::OpenReadWrite);
+        output.CopyFrom(player, player.Size());
+        output.CopyFrom(recording, recording.Size());
+        WriteLength(output, static_cast<std::uint32_t>(recording.Size()));
+        size = output.Size();
+    }
+    file.Commit();
+    return size;
 }
 
 } // namespace
@@ -72,13 +75,8 @@ int PackCommand(const TArguments& arguments) {
     TFileStream recording(input, TFileMode::OpenRead);
     CheckRecording(input, recording);
     TFileStream player(playerName, TFileMode::OpenRead);
-    try {
-        const std::int64_t size = WritePacked(output, player, recording);
-        std::printf("%s\n", Format("Wrote %s: %d bytes", output, size).c_str());
-    } catch (...) {
-        ::unlink(output.c_str());
-        throw;
-    }
+    const std::int64_t size = WritePacked(output, player, recording);
+    std::printf("%s\n", Format("Wrote %s: %d bytes", output, size).c_str());
     return 0;
 }
 

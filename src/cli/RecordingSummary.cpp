@@ -55,7 +55,7 @@ TRecordingSummary SummariseRecording(const std::string& fileName) {
     TStream& stream = reader.GetStream();
     summary.Size = stream.Size();
     summary.SoundTrack = LocateSoundTrack(stream, summary.Header.AudioOffset);
-    if (summary.SoundTrack.Trailer) {
+    if (summary.SoundTrack.Trailer && summary.SoundTrack.Damage.empty()) {
         const std::int64_t offset = summary.SoundTrack.Trailer->OverlayOffset;
         summary.Overlay = TOverlaySummary{offset, ReadOverlayBlock(stream, offset)};
     }

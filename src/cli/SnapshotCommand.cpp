@@ -1,5 +1,6 @@
 #include "cli/Commands.h"
 #include "cli/PngFile.h"
+#include "platform/TempFiles.h"
 #include "recording/ScreenRecorderPlaybackFile.h"
 #include "render/Bitmap32.h"
 #include "render/CursorPicture.h"
@@ -54,7 +55,9 @@ int SnapshotCommand(const TArguments& arguments) {
     ComposeAt(reader, time, bitmap);
     if (withCursor)
         DrawRecordedCursor(bitmap, CursorPosAt(reader.Cursors(), time));
-    WritePngFile(output, bitmap.View());
+    TOutputFile file(output);
+    WritePngFile(file.TempName(), bitmap.View());
+    file.Commit();
     return 0;
 }
 

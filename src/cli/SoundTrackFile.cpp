@@ -2,7 +2,6 @@
 
 #include "recording/ScreenRecorderPlaybackFile.h"
 #include "recording/SoundTrackRange.h"
-#include "shell/Messages.h"
 
 namespace vsr::cli {
 
@@ -12,11 +11,10 @@ TSoundTrackFile::TSoundTrackFile(const std::string& recording) : FFile(CreateTem
     TScreenRecorderPlaybackFile reader(recording);
     TStream& stream = reader.GetStream();
     const TSoundTrackRange range = LocateSoundTrack(stream, reader.Header().AudioOffset);
-    if (range.Offset < 0 || range.Offset > range.End)
-        throw Exception(std::string(sInvalidSRFile));
+    range.Check();
     TFileStream copy(FFile.FileName(), TFileMode::Create);
     stream.SetPosition(range.Offset);
-    copy.CopyFrom(stream, range.End - range.Offset);
+    copy.CopyFrom(stream, range.Bytes());
 }
 
 } // namespace vsr::cli

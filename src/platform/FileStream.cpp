@@ -19,6 +19,8 @@ int OpenFlags(TFileMode mode) {
         return O_RDWR;
     case TFileMode::Create:
         return O_RDWR | O_CREAT | O_TRUNC;
+    case TFileMode::CreateNew:
+        return O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW;
     }
     return O_RDONLY;
 }
@@ -26,9 +28,11 @@ int OpenFlags(TFileMode mode) {
 } // namespace
 
 TFileStream::TFileStream(const std::string& fileName, TFileMode mode) : FFileName(fileName) {
-    FHandle = ::open(fileName.c_str(), OpenFlags(mode) | O_CLOEXEC, 0644);
+    FHandle = ::open(fileName.c_str(), OpenFlags(mode) | O_CLOEXEC,
+                     mode == TFileMode::CreateNew ? 0600 : 0644);
     if (FHandle < 0) {
-        const char* verb = mode == TFileMode::Create ? "create" : "open";
+        const bool creating = mode == TFileMode::Create || mode == TFileMode::CreateNew;
+        const char* verb = creating ? "create" : "open";
         throw EFOpenError(
             Format("Cannot %s file \"%s\". %s", verb, fileName, std::strerror(errno)));
     }

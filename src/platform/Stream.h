@@ -43,6 +43,7 @@ enum class TFileMode {
     OpenRead,      // existing file, reading; shared with other readers and writers
     OpenReadWrite, // existing file, reading and writing
     Create,        // new or truncated file, reading and writing
+    CreateNew,     // a file that does not exist yet, not through a link; mode 0600
 };
 
 class TFileStream : public TStream {

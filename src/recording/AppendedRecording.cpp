@@ -34,6 +34,12 @@ bool StartsAsRecording(TStream& player, const TAppendedRange& range) {
     return std::string_view(start.data(), start.size()) == VSRHeaderMagic;
 }
 
+bool IsTaken(const std::string& name) {
+    std::error_code ignored;
+    return std::filesystem::symlink_status(name, ignored).type() !=
+           std::filesystem::file_type::not_found;
+}
+
 } // namespace
 
 std::optional<TAppendedRange> FindAppendedRecording(TStream& player) {
@@ -68,8 +74,12 @@ std::unique_ptr<TTempFile> ExtractAppendedRecording(const std::string& executabl
         TraceFmt("No recording appended to %s", executablePath);
         return nullptr;
     }
-    const std::string name = ExtractedFileName(executablePath, random.Next(), folder);
-    TFileStream target(name, TFileMode::Create);
+    // The name is predictable, so the copy is made as a new file of our own: never over an
+    // existing file or through a link someone placed there.
+    std::string name = ExtractedFileName(executablePath, random.Next(), folder);
+    for (int attempt = 0; attempt < 16 && IsTaken(name); ++attempt)
+        name = ExtractedFileName(executablePath, random.Next(), folder);
+    TFileStream target(name, TFileMode::CreateNew);
     auto copy = std::make_unique<TTempFile>(name); // from here on a failure removes the copy
     player.SetPosition(range->Offset);
     target.CopyFrom(player, range->Size);

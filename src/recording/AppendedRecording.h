@@ -40,9 +40,10 @@ std::string ExtractedFileName(const std::string& executablePath, std::uint32_t r
                               const std::string& folder = TempFolder());
 
 // Copies the recording appended to the program file executablePath to a new file named by
-// ExtractedFileName (replacing a file of that name). Returns the copy, which is deleted when
-// the returned object goes; nullptr when the program file carries no recording (no file is
-// written then). Raises EFOpenError or EStreamError; a half-written copy is removed.
+// ExtractedFileName (mode 0600; another random number when the name is taken). Returns the copy,
+// which is deleted when the returned object goes; nullptr when the program file carries no
+// recording (no file is written then). Raises EFOpenError or EStreamError; a half-written copy is
+// removed.
 std::unique_ptr<TTempFile> ExtractAppendedRecording(const std::string& executablePath,
                                                     TRandomNames& random,
                                                     const std::string& folder = TempFolder());

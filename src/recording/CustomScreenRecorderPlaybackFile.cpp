@@ -125,7 +125,8 @@ bool TCustomScreenRecorderPlaybackFile::ReadRecordHead(TFrameRecord& head) {
 bool TCustomScreenRecorderPlaybackFile::PayloadFitsSegment(const TFrameRecord& head) const {
     const std::int64_t segmentSize = FKeyFrames[static_cast<std::size_t>(FCurrentKeyFrame)].Size;
     const std::int64_t delivered = FDecompressor->TotalOut();
-    return head.Size >= 0 && segmentSize >= delivered && head.Size <= segmentSize - delivered;
+    return head.Size >= 0 && head.Size <= FMaxPayload && segmentSize >= delivered &&
+           head.Size <= segmentSize - delivered;
 }
 
 void TCustomScreenRecorderPlaybackFile::OpenNextSegment() {
@@ -196,9 +197,10 @@ void TCustomScreenRecorderPlaybackFile::AttachStream(std::unique_ptr<TStream> st
 void TCustomScreenRecorderPlaybackFile::ReadHeader() {
     FStream->SetPosition(0);
     TVSRHeader header{};
-    if (!ReadRecord(*FStream, header) || !HasVSRMagic(header))
+    if (!ReadRecord(*FStream, header) || !HasVSRMagic(header) || !HasValidScreenSize(header))
         RaiseInvalidFile();
     FHeader = header;
+    FMaxPayload = MaxTilePayloadBytes(TileLimitFor(header.Width, header.Height));
 }
 
 void TCustomScreenRecorderPlaybackFile::LoadKeyFrames(std::int64_t offset) {

@@ -14,6 +14,7 @@
 // segment. Payload memory grows only as decompressed bytes arrive.
 
 #include "recording/RecordLists.h"
+#include "recording/TileDib.h"
 #include "recording/VSRRecords.h"
 #include "recording/ZDecompressionStream.h"
 
@@ -73,7 +74,8 @@ protected:
     bool Decompressing() const { return FDecompressor != nullptr; }
     void CloseDecompressor() { FDecompressor.reset(); }
 
-    // Reads the header at position 0; raises the invalid-file error when it is no recording.
+    // Reads the header at position 0; raises the invalid-file error when it is no recording or
+    // its screen size is out of range.
     void ReadHeader();
     // Replace the list with the track at offset; a damaged track raises the invalid-file
     // error and leaves the list as it was. Key frames are loaded before frames are read.
@@ -92,6 +94,7 @@ private:
     TKFList FKeyFrames;
     TCursorList FCursors;
     TVSRHeader FHeader{};
+    std::int64_t FMaxPayload = 0; // a longer record is damage: no tile of the screen needs it
     std::int32_t FCurrentKeyFrame = -1;
     std::string FFileName;
     std::unique_ptr<TStream> FStream;

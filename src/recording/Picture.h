@@ -21,9 +21,11 @@ public:
     using Exception::Exception;
 };
 
-// Pictures larger than this are refused before any pixel memory is taken.
-inline constexpr std::int32_t MaxPictureSide = 20000;
-inline constexpr std::int64_t MaxPicturePixels = 50'000'000; // 200 MB of pixels
+// Pictures larger than this are refused before any pixel memory is taken. A header or trailer
+// picture is shown on the recorded screen, so a screen's limits serve (16384 a side, 4K and a
+// half in all: 64 MB of pixels); a file of a few bytes can claim any size.
+inline constexpr std::int32_t MaxPictureSide = 16384;
+inline constexpr std::int64_t MaxPicturePixels = std::int64_t{1} << 24;
 
 class TPicture {
 public:

@@ -4,7 +4,9 @@
 #include "recording/Streamer.h"
 #include "recording/VSRRecords.h"
 #include "shell/Messages.h"
+#include "shell/Trace.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace vsr {
@@ -34,6 +36,15 @@ std::unique_ptr<TPicture> LoadPicture(TStream& stream, std::int64_t base, std::i
     bytes.SetPosition(0);
     picture->LoadFromStream(bytes);
     return picture;
+}
+
+// A delay outside 0..MaxOverlayDelay seconds could never end (a negative one, or one whose
+// milliseconds overflow a timer's 32 bits): the player would hang on the picture.
+std::int32_t CheckedDelay(const char* which, std::int32_t seconds) {
+    const std::int32_t clamped = std::clamp(seconds, 0, MaxOverlayDelay);
+    if (clamped != seconds)
+        TraceFmt("%s delay of %d s taken as %d s", which, seconds, clamped);
+    return clamped;
 }
 
 } // namespace
@@ -71,8 +82,8 @@ void TScreenRecorderOverlayFile::LoadFromStream(TStream& stream) {
     FTrailerPicture = std::move(trailerPicture);
     FTrailerIsHeader = trailerIsHeader;
     FLink = std::move(link);
-    FHeaderDelay = header.HeaderDelay;
-    FTrailerDelay = header.TrailerDelay;
+    FHeaderDelay = CheckedDelay("Header", header.HeaderDelay);
+    FTrailerDelay = CheckedDelay("Trailer", header.TrailerDelay);
 }
 
 } // namespace vsr

@@ -19,6 +19,9 @@ public:
     using Exception::Exception;
 };
 
+// The longest a header or trailer picture stays up, in seconds; longer delays are clamped.
+inline constexpr std::int32_t MaxOverlayDelay = 3600;
+
 class TScreenRecorderOverlayFile {
 public:
     TScreenRecorderOverlayFile() = default;
@@ -32,7 +35,7 @@ public:
 
     const TPicture* HeaderPicture() const { return FHeaderPicture.get(); }
     const TPicture* TrailerPicture() const { return FTrailerPicture.get(); }
-    std::int32_t HeaderDelay() const { return FHeaderDelay; }   // seconds
+    std::int32_t HeaderDelay() const { return FHeaderDelay; }   // seconds, 0..MaxOverlayDelay
     std::int32_t TrailerDelay() const { return FTrailerDelay; } // seconds
     const std::string& Link() const { return FLink; }           // empty: none
     bool TrailerIsHeader() const { return FTrailerIsHeader; }

@@ -13,8 +13,6 @@ namespace vsr {
 
 namespace {
 
-constexpr auto TrailerSize = static_cast<std::int64_t>(sizeof(TOverlayTrailer));
-
 // Deletes the file unless released: a failed split leaves nothing in the temporary folder.
 class TTempFileGuard {
 public:
@@ -38,19 +36,13 @@ private:
 TSoundAndOverlay SplitSoundAndOverlay(TStream& stream, std::int64_t audioOffset,
                                       const std::string& tempFolder) {
     TSoundAndOverlay result;
-    const std::int64_t size = stream.Size();
-    std::int64_t end = size;
-    if (const std::optional<TOverlayTrailer> trailer = ReadOverlayTrailer(stream)) {
-        // The block lies before the trailer; anything else is a damaged recording.
-        if (trailer->OverlayOffset < 0 || trailer->OverlayOffset > size - TrailerSize)
-            throw EScreenRecorderOverlayFile(std::string(sInvalidSRFile));
-        stream.SetPosition(trailer->OverlayOffset);
+    const TSoundTrackRange range = LocateSoundTrack(stream, audioOffset);
+    range.Check();
+    if (range.Trailer) {
+        stream.SetPosition(range.End);
         result.Overlay = std::make_unique<TScreenRecorderOverlayFile>();
         result.Overlay->LoadFromStream(stream);
-        end = trailer->OverlayOffset;
     }
-    if (audioOffset < 0 || audioOffset > end)
-        throw Exception(std::string(sInvalidSRFile));
 
     TTempFileGuard soundFile(CreateTempFile("spx", tempFolder));
     if (soundFile.FileName().empty())
@@ -58,8 +50,8 @@ TSoundAndOverlay SplitSoundAndOverlay(TStream& stream, std::int64_t audioOffset,
             Format("Cannot create a temporary file in %s: %s", tempFolder, std::strerror(errno)));
     {
         TFileStream sound(soundFile.FileName(), TFileMode::Create);
-        stream.SetPosition(audioOffset);
-        sound.CopyFrom(stream, end - audioOffset);
+        stream.SetPosition(range.Offset);
+        sound.CopyFrom(stream, range.Bytes());
     }
     result.SoundFileName = soundFile.Release();
     return result;

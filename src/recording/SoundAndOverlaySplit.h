@@ -20,9 +20,9 @@ struct TSoundAndOverlay {
 
 // stream: the recording, position 0 at its first byte; audioOffset: the header's AudioOffset.
 // Raises EScreenRecorderOverlayFile or EPicture for a damaged overlay block, vsr::Exception
-// with sInvalidSRFile when audioOffset lies outside the sound track's possible range,
-// EFOpenError when no temporary file can be created, EStreamError when reading fails. Leaves
-// no temporary file behind when it raises.
+// with sInvalidSRFile and the damaged part when the trailer or audioOffset points outside the
+// recording, EFOpenError when no temporary file can be created, EStreamError when reading
+// fails. Leaves no temporary file behind when it raises.
 TSoundAndOverlay SplitSoundAndOverlay(TStream& stream, std::int64_t audioOffset,
                                       const std::string& tempFolder = TempFolder());
 

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 namespace vsr {
 
@@ -18,6 +19,12 @@ struct TSoundTrackRange {
     std::int64_t Offset = 0; // AudioOffset
     std::int64_t End = 0;    // OverlayOffset with a trailer, else the stream's size
     std::optional<TOverlayTrailer> Trailer;
+    // Empty when the range lies inside the recording; else which part of it is damaged.
+    std::string Damage;
+
+    std::int64_t Bytes() const { return Damage.empty() ? End - Offset : 0; }
+    // Raises vsr::Exception with sInvalidSRFile and the damage when there is one.
+    void Check() const;
 };
 
 TSoundTrackRange LocateSoundTrack(TStream& stream, std::int64_t audioOffset);

@@ -1,5 +1,6 @@
 #include "recording/TileDib.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace vsr {
@@ -39,6 +40,18 @@ TBitmapInfoHeader InfoHeader(const TTileRect& tile, TTileBitDepth depth) {
 std::int64_t DibRowBytes(std::int32_t width, TTileBitDepth depth) {
     const std::int64_t bits = std::int64_t{width} * static_cast<std::int64_t>(depth);
     return (bits + 31) / 32 * 4;
+}
+
+TTileLimit TileLimitFor(std::int32_t screenWidth, std::int32_t screenHeight) {
+    const auto roundUp = [](std::int32_t side) {
+        return static_cast<std::int32_t>((std::int64_t{std::max(side, 1)} + 255) / 256 * 256);
+    };
+    return {roundUp(screenWidth), roundUp(screenHeight)};
+}
+
+std::int64_t MaxTilePayloadBytes(const TTileLimit& limit) {
+    return std::int64_t{sizeof(TBitmapInfoHeader)} +
+           DibRowBytes(limit.Width, TTileBitDepth::Bits32) * limit.Height;
 }
 
 std::vector<std::byte> EncodeTileDib(const TScreenPicture& picture, const TTileRect& tile,

@@ -38,6 +38,17 @@ struct TTileRect {
 // Bytes of one stored pixel row, padded to a multiple of 4.
 std::int64_t DibRowBytes(std::int32_t width, TTileBitDepth depth);
 
+// The largest tile a screen can hold. Tiles lie on a grid and may overhang the right and
+// bottom edges, but none is larger than the screen rounded up to 256 pixels each way: a larger
+// one is damage, and decoding it would take memory by a size the data does not back.
+struct TTileLimit {
+    std::int32_t Width = 0;
+    std::int32_t Height = 0;
+};
+TTileLimit TileLimitFor(std::int32_t screenWidth, std::int32_t screenHeight);
+// The most bytes the payload of such a tile can use: its header and rows of 32-bit pixels.
+std::int64_t MaxTilePayloadBytes(const TTileLimit& limit);
+
 // The payload for the part of picture inside tile (which must lie within the picture).
 std::vector<std::byte> EncodeTileDib(const TScreenPicture& picture, const TTileRect& tile,
                                      TTileBitDepth depth);

@@ -109,6 +109,15 @@ template <std::size_t N> std::array<char, N> MagicField(std::string_view magic) 
 inline bool HasVSRMagic(const TVSRHeader& header) {
     return HasMagic(header.Magic, VSRHeaderMagic);
 }
+// The screens a recording may have: up to 16384 pixels a side and 2^25 pixels in all (8K UHD).
+// A header beyond that is damage; the off-screen picture is allocated by its size.
+inline constexpr std::int32_t MaxScreenSide = 16384;
+inline constexpr std::int64_t MaxScreenPixels = std::int64_t{1} << 25;
+inline bool HasValidScreenSize(const TVSRHeader& header) {
+    return header.Width > 0 && header.Height > 0 && header.Width <= MaxScreenSide &&
+           header.Height <= MaxScreenSide &&
+           std::int64_t{header.Width} * header.Height <= MaxScreenPixels;
+}
 inline bool HasOverlayMagic(const TOverlayHeader& header) {
     return HasMagic(header.Magic, OverlayHeaderMagic);
 }

@@ -30,7 +30,7 @@ TComposeCount ComposeAt(TCustomScreenRecorderPlaybackFile& reader, std::uint32_t
         return count;
     reader.SeekTime(reader.KeyFrameTime(*keyFrame));
     TMemoryStream payload;
-    TTileDecoder decoder;
+    TTileDecoder decoder(TileLimitFor(reader.Header().Width, reader.Header().Height));
     std::uint32_t frameTime = 0;
     std::int32_t x = 0;
     std::int32_t y = 0;

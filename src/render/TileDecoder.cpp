@@ -58,19 +58,21 @@ std::int64_t ImageBytes(const TBitmapInfoHeader& info) {
     return RowBytes(info) * info.biHeight;
 }
 
-bool HeaderAcceptable(const TBitmapInfoHeader& info) {
+bool HeaderAcceptable(const TBitmapInfoHeader& info, const TTileLimit& limit) {
     const bool depthKnown = info.biBitCount == 16 || info.biBitCount == 24 || info.biBitCount == 32;
     return info.biSize == cHeaderBytes && info.biCompression == 0 && depthKnown &&
-           info.biWidth > 0 && info.biWidth <= MaxTileSide && info.biHeight > 0 &&
-           info.biHeight <= MaxTileSide && ImageBytes(info) <= std::int64_t{info.biSizeImage};
+           info.biWidth > 0 && info.biWidth <= std::min(limit.Width, MaxTileSide) &&
+           info.biHeight > 0 && info.biHeight <= std::min(limit.Height, MaxTileSide) &&
+           ImageBytes(info) <= std::int64_t{info.biSizeImage};
 }
 
-std::optional<TBitmapInfoHeader> ReadHeader(std::span<const std::byte> bytes) {
+std::optional<TBitmapInfoHeader> ReadHeader(std::span<const std::byte> bytes,
+                                            const TTileLimit& limit) {
     if (bytes.size() < cHeaderBytes)
         return std::nullopt;
     TBitmapInfoHeader info{};
     std::memcpy(&info, bytes.data(), cHeaderBytes);
-    if (!HeaderAcceptable(info))
+    if (!HeaderAcceptable(info, limit))
         return std::nullopt;
     return info;
 }
@@ -101,11 +103,11 @@ void Clear(TTileImage& tile) {
 
 // The header and biSizeImage pixel bytes from the stream's position into buffer; nothing is
 // allocated for pixel data the stream does not hold.
-bool ReadPayload(TStream& payload, std::vector<std::byte>& buffer) {
+bool ReadPayload(TStream& payload, std::vector<std::byte>& buffer, const TTileLimit& limit) {
     std::array<std::byte, cHeaderBytes> head{};
     if (payload.Read(head) != head.size())
         return false;
-    const std::optional<TBitmapInfoHeader> info = ReadHeader(head);
+    const std::optional<TBitmapInfoHeader> info = ReadHeader(head, limit);
     if (!info || payload.Size() - payload.Position() < std::int64_t{info->biSizeImage})
         return false;
     buffer.resize(cHeaderBytes + info->biSizeImage);
@@ -116,12 +118,13 @@ bool ReadPayload(TStream& payload, std::vector<std::byte>& buffer) {
 
 } // namespace
 
-std::optional<TBitmapInfoHeader> ValidTileHeader(std::span<const std::byte> payload) {
-    return ReadHeader(payload);
+std::optional<TBitmapInfoHeader> ValidTileHeader(std::span<const std::byte> payload,
+                                                 const TTileLimit& limit) {
+    return ReadHeader(payload, limit);
 }
 
-bool DecodeTile(std::span<const std::byte> payload, TTileImage& tile) {
-    const std::optional<TBitmapInfoHeader> info = ReadHeader(payload);
+bool DecodeTile(std::span<const std::byte> payload, TTileImage& tile, const TTileLimit& limit) {
+    const std::optional<TBitmapInfoHeader> info = ReadHeader(payload, limit);
     if (!info || payload.size() - cHeaderBytes < info->biSizeImage) {
         Clear(tile);
         return false;
@@ -131,7 +134,7 @@ bool DecodeTile(std::span<const std::byte> payload, TTileImage& tile) {
 }
 
 const TTileImage* TTileDecoder::TileToBitmap(TStream& payload) {
-    if (!ReadPayload(payload, FBuffer) || !DecodeTile(FBuffer, FTile)) {
+    if (!ReadPayload(payload, FBuffer, FLimit) || !DecodeTile(FBuffer, FTile, FLimit)) {
         Clear(FTile);
         return nullptr;
     }
@@ -142,7 +145,7 @@ const TTileImage* TTileDecoder::TileToBitmap(TMemoryStream& payload) {
     const std::int64_t position = std::clamp<std::int64_t>(payload.Position(), 0, payload.Size());
     const std::span<const std::byte> rest =
         std::as_const(payload).Memory().subspan(static_cast<std::size_t>(position));
-    if (!DecodeTile(rest, FTile))
+    if (!DecodeTile(rest, FTile, FLimit))
         return nullptr;
     // Leave the stream where reading header and pixels would have left it.
     payload.Seek(static_cast<std::int64_t>(cHeaderBytes + ValidTileHeader(rest)->biSizeImage),
@@ -153,7 +156,7 @@ const TTileImage* TTileDecoder::TileToBitmap(TMemoryStream& payload) {
 std::optional<TTileImage> TileToBitmap(TStream& payload) {
     std::vector<std::byte> buffer;
     TTileImage tile;
-    if (!ReadPayload(payload, buffer) || !DecodeTile(buffer, tile))
+    if (!ReadPayload(payload, buffer, AnyTile) || !DecodeTile(buffer, tile))
         return std::nullopt;
     return tile;
 }

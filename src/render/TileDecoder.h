@@ -21,18 +21,24 @@
 namespace vsr {
 
 inline constexpr std::int32_t MaxTileSide = 32768;
+// Without a screen to bound them (TileLimitFor), tiles are bounded by MaxTileSide only.
+inline constexpr TTileLimit AnyTile{MaxTileSide, MaxTileSide};
 
 // The header as the decoder accepts it, or none.
-std::optional<TBitmapInfoHeader> ValidTileHeader(std::span<const std::byte> payload);
+std::optional<TBitmapInfoHeader> ValidTileHeader(std::span<const std::byte> payload,
+                                                 const TTileLimit& limit = AnyTile);
 
 // Decodes the payload's bytes into tile (its memory reused); false, and tile emptied, when
 // the payload cannot be decoded. Bytes after the header's biSizeImage are ignored.
-bool DecodeTile(std::span<const std::byte> payload, TTileImage& tile);
+bool DecodeTile(std::span<const std::byte> payload, TTileImage& tile,
+                const TTileLimit& limit = AnyTile);
 
 // Reuses its tile image and, for streams other than memory streams, its read buffer: one
-// decoder serves a whole run of tiles.
+// decoder serves a whole run of tiles. Tiles larger than the limit are not decoded.
 class TTileDecoder {
 public:
+    explicit TTileDecoder(const TTileLimit& limit = AnyTile) : FLimit(limit) {}
+
     // Reads from the stream's position: the header, then exactly biSizeImage bytes. The tile
     // stays valid until the next call; nullptr when the payload cannot be decoded.
     const TTileImage* TileToBitmap(TStream& payload);
@@ -40,6 +46,7 @@ public:
     const TTileImage* TileToBitmap(TMemoryStream& payload);
 
 private:
+    TTileLimit FLimit;
     TTileImage FTile;
     std::vector<std::byte> FBuffer;
 };

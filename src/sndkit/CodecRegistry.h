@@ -36,6 +36,7 @@ struct TCodecRegistry {
     THandleTable<TSpeexDecoder> Decoders;
     THandleTable<TSpeexEncoder> Encoders;
     bool Initialized = false;
+    void (*DebugHook)(const char* text) = nullptr;
 };
 
 TCodecRegistry& Registry();

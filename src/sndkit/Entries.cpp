@@ -5,6 +5,7 @@
 #include "sndkit/SndKit.h"
 
 #include <span>
+#include <string>
 
 using vsr::sndkit::Registry;
 using vsr::sndkit::TSpeexDecoder;
@@ -54,6 +55,11 @@ void DoneCodec(TTable& table, const TOtherTable& other, void** handle) {
 
 extern "C" {
 
+void SetDebugHook(void (*hook)(const char* text)) {
+    std::lock_guard lock(Registry().Mutex);
+    Registry().DebugHook = hook;
+}
+
 int InitSpeexDecoder(int mode, void** handle) {
     return InitCodec<TSpeexDecoder>(Registry().Decoders, mode, handle);
 }
@@ -83,8 +89,14 @@ int SpeexMyDecode(void* handle, const unsigned char* in, int inLength, short* ou
         return 0;
     int written = 0;
     WithDecoder(handle, [&](TSpeexDecoder& decoder) {
+        int damaged = 0;
         written = decoder.DecodeRecords(
-            std::span<const unsigned char>(in, static_cast<std::size_t>(inLength)), out);
+            std::span<const unsigned char>(in, static_cast<std::size_t>(inLength)), out, damaged);
+        if (damaged > 0 && Registry().DebugHook) {
+            const std::string text =
+                std::to_string(damaged) + " damaged voice frame(s) played as silence";
+            Registry().DebugHook(text.c_str());
+        }
     });
     return written;
 }

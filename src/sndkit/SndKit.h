@@ -10,6 +10,8 @@
 extern "C" {
 #endif
 
+// The library's messages (damaged frames it played as silence) go to hook; null: nowhere.
+SNDKIT_API void SetDebugHook(void (*hook)(const char* text));
 SNDKIT_API int InitSpeexDecoder(int mode, void** handle);
 SNDKIT_API void StartSpeexDecoder(void* handle);
 SNDKIT_API void SetDecoderChannels(void* handle, int channels);

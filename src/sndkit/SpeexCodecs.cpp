@@ -1,5 +1,6 @@
 #include "sndkit/SpeexCodecs.h"
 
+#include "sndkit/FrameCheck.h"
 #include "sndkit/SampleRounding.h"
 
 #include <algorithm>
@@ -55,7 +56,8 @@ void TSpeexDecoder::SetRate(int rate) {
     speex_decoder_ctl(FState.get(), SPEEX_SET_SAMPLING_RATE, &value);
 }
 
-int TSpeexDecoder::DecodeRecords(std::span<const unsigned char> in, short* out) {
+int TSpeexDecoder::DecodeRecords(std::span<const unsigned char> in, short* out, int& damaged) {
+    damaged = 0;
     std::size_t pos = 0;
     int frames = 0;
     while (pos < in.size()) {
@@ -63,15 +65,20 @@ int TSpeexDecoder::DecodeRecords(std::span<const unsigned char> in, short* out) 
         const std::size_t available = in.size() - pos - 1;
         if (length < 0 || static_cast<std::size_t>(length) > available)
             break;
-        DecodeFrame(in.subspan(pos + 1, static_cast<std::size_t>(length)),
-                    out + static_cast<std::size_t>(frames) * FPcm.size());
+        if (!DecodeFrame(in.subspan(pos + 1, static_cast<std::size_t>(length)),
+                         out + static_cast<std::size_t>(frames) * FPcm.size()))
+            ++damaged;
         ++frames;
         pos += 1 + static_cast<std::size_t>(length);
     }
     return frames * FFrameSize * 2;
 }
 
-void TSpeexDecoder::DecodeFrame(std::span<const unsigned char> payload, short* out) {
+bool TSpeexDecoder::DecodeFrame(std::span<const unsigned char> payload, short* out) {
+    if (IsDamagedNarrowbandFrame(payload)) {
+        std::fill(out, out + FPcm.size(), 0);
+        return false;
+    }
     speex_bits_read_from(&FBits, reinterpret_cast<const char*>(payload.data()),
                          static_cast<int>(payload.size()));
     // A frame libspeex rejects (empty or damaged) leaves the buffer untouched: it plays as
@@ -79,6 +86,7 @@ void TSpeexDecoder::DecodeFrame(std::span<const unsigned char> payload, short* o
     std::fill(FPcm.begin(), FPcm.end(), 0.0f);
     speex_decode(FState.get(), &FBits, FPcm.data());
     std::transform(FPcm.begin(), FPcm.end(), out, RoundDecodedSample);
+    return true;
 }
 
 // Encoder

@@ -40,11 +40,13 @@ public:
     int FrameSize() const { return FFrameSize; }
 
     // Decodes the frame records of In into consecutive frames at Out; stops at the first
-    // record whose length is negative or runs past the end. Result: bytes written.
-    int DecodeRecords(std::span<const unsigned char> in, short* out);
+    // record whose length is negative or runs past the end. Result: bytes written. damaged
+    // counts the frames that were played as silence because their header is damaged.
+    int DecodeRecords(std::span<const unsigned char> in, short* out, int& damaged);
 
 private:
-    void DecodeFrame(std::span<const unsigned char> payload, short* out);
+    // False, and silence at Out, for a frame that is damage.
+    bool DecodeFrame(std::span<const unsigned char> payload, short* out);
 
     TDecoderState FState;
     SpeexBits FBits;
