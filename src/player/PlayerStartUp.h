@@ -22,8 +22,6 @@ struct TPlayerStartUp {
 bool HasSwitch(const std::vector<std::string>& arguments, std::string_view name);
 // The first argument that is not one of the player's switches; empty when none.
 std::string SourceArgument(const std::vector<std::string>& arguments);
-// True for the addresses that are played by streaming.
-bool IsStreamAddress(const std::string& name);
 
 enum class TSwitchAction { None, Installed, Uninstalled };
 // "/uninstall" or "/install": removes or writes the player's registration. The window is

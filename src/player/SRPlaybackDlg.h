@@ -17,9 +17,9 @@
 
 #include "audio/AudioOut.h"
 #include "audio/SpxStream.h"
+#include "base/BackExec.h"
 #include "platform/Event.h"
 #include "platform/MessageQueue.h"
-#include "base/BackExec.h"
 #include "player/ButtonGlyphs.h"
 #include "player/PlayerStartUp.h"
 #include "recording/AppendedRecording.h"
@@ -184,6 +184,7 @@ private:
     void OpenLink(const std::string& link);
 
     // Seek bar and time display (SRPlaybackDlgSeekBar.cpp).
+    void ClearSeekBar();
     void SetupSeekBar();
     void UpdateTimerTimer();
     void AudioTrackBarMouseDown(TCustomSliderBar& sender, const TSliderMouse& mouse,

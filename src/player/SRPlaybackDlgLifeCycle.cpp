@@ -15,6 +15,7 @@
 
 #include <QFileDialog>
 #include <QFrame>
+#include <QLabel>
 #include <QTimer>
 #include <QToolButton>
 
@@ -77,7 +78,7 @@ void TSRPlaybackDlg::CloseRecording() {
     FStopEvent.Set();
     BackExec1.WaitFor(TWaitMode::ProcessMessages);
     FReader.reset();
-    AudioTrackBar->SetPosition(0);
+    ClearSeekBar();
     FBitmap.reset();
     FAudioStream.reset();
     FOverlay.reset();

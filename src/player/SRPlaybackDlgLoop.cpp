@@ -84,7 +84,7 @@ bool TSRPlaybackDlg::WaitRunEvent() {
 
 void TSRPlaybackDlg::BackExec1Exec(TCustomBackExec& sender) {
     TMemoryStream payload;
-    TTileDecoder decoder;
+    TTileDecoder decoder(TileLimitFor(FReader->Header().Width, FReader->Header().Height));
     FBuffering = false;
     FPausedBeforeBuffering = false;
     std::int64_t frames = 0;

@@ -27,7 +27,11 @@ QImage WrapBitmap(const TBitmap32& bitmap) {
 
 } // namespace
 
+// Stretched, the picture is fitted into the panel less one pixel each way; at natural size it
+// is copied 1:1, all of it.
 TRect TSRPlaybackDlg::FitRect() const {
+    if (!MStretch->isChecked())
+        return {0, 0, FBitmap->Width(), FBitmap->Height()};
     return vsr::FitRect(PlayPanel->width(), PlayPanel->height(), FBitmap->Width(),
                         FBitmap->Height());
 }

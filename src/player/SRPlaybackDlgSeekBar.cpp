@@ -34,6 +34,14 @@ void TSRPlaybackDlg::SetupSeekBar() {
     AudioTrackBar->update();
 }
 
+// Without a recording the bar and the time display show nothing of the last one.
+void TSRPlaybackDlg::ClearSeekBar() {
+    AudioTrackBar->SetPosition(0);
+    AudioTrackBar->Intervals().FreeAll();
+    AudioTrackBar->update();
+    TimeLabel->clear();
+}
+
 void TSRPlaybackDlg::UpdateTimerTimer() {
     if (FAudioStream) {
         const auto queuedBytes =

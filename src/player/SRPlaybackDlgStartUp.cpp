@@ -2,6 +2,7 @@
 // source opened once the window is shown (the argument, else the appended recording).
 #include "player/SRPlaybackDlg.h"
 
+#include "app/Registration.h"
 #include "audio/SndKitLibrary.h"
 #include "controls/UserPaintPanel.h"
 #include "player/ErrorBox.h"
@@ -10,7 +11,6 @@
 #include "shell/Format.h"
 #include "shell/LanguageFile.h"
 #include "shell/Messages.h"
-#include "app/Registration.h"
 #include "shell/Trace.h"
 
 #include <QAction>
@@ -52,10 +52,6 @@ std::string SourceArgument(const std::vector<std::string>& arguments) {
             }))
             return arg;
     return {};
-}
-
-bool IsStreamAddress(const std::string& name) {
-    return name.starts_with("vsrfile://") || name.starts_with("http://");
 }
 
 TSwitchAction RunInstallSwitches(const std::vector<std::string>& arguments,

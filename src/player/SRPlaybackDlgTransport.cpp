@@ -47,6 +47,8 @@ void TSRPlaybackDlg::PlayFromBeginning() {
     UpdateLayout();
     FReader->SeekTime(0);
     FAudioStream->Seek(0, TSeekOrigin::Begin);
+    AudioTrackBar->SetPosition(0); // the header shows before the first display update
+    ShowTimes(0);
     FLastX = -1;
     FLastY = -1;
     FStopEvent.Reset();
@@ -138,16 +140,19 @@ void TSRPlaybackDlg::StopRunAndWait() {
 }
 
 // The buttons and the run event stay as they were: a jump while paused draws the first tile
-// of the new key frame and halts.
+// of the new key frame and halts. Stopping the wave output clears its pause, so the pause is
+// put back before it starts again: the sound stays silent and Play resumes from the new place.
 void TSRPlaybackDlg::JumpKeyFrame(bool forward) {
     if (!FAudioStream)
         return;
+    const bool paused = AudioPlayback.Paused();
     StopRunAndWait();
     const std::uint32_t time = FReader->SeekKeyFrame(forward);
     if (time < FReader->Header().StopTickCount) {
         FAudioStream->SetPlayPosition(static_cast<std::uint32_t>(time * 16u));
         FLastX = -1;
         FLastY = -1;
+        AudioPlayback.SetPaused(paused);
         StartRun("Seek Key Frame");
         UpdateTimer->start();
         return;

@@ -1,12 +1,15 @@
 // vsrplayer: the player window. "/install" and "/uninstall" register or unregister the player
 // and end without a window; otherwise the window opens the file or address given as argument,
 // or the recording appended to the program file.
+#include "app/Registration.h"
 #include "audio/SndKitLibrary.h"
 #include "audio/SndKitSetup.h"
+#include "platform/TempFiles.h"
 #include "platform/qt/QtMessageQueue.h"
 #include "player/PlayerStartUp.h"
 #include "player/SRPlaybackDlg.h"
-#include "app/Registration.h"
+#include "player/SignalCloser.h"
+#include "shell/Trace.h"
 
 #include <QApplication>
 #include <QFile>
@@ -44,6 +47,11 @@ std::vector<std::string> Arguments(int argc, char** argv) {
 }
 
 int RunWindow(QApplication& application, const vsr::TPlayerStartUp& startUp) {
+    // Files of runs that ended without cleaning up (killed, crashed): the sound library's copy,
+    // voice tracks and download buffers.
+    if (const int orphans = vsr::RemoveOrphanedTempFiles({"Tmp", "spx", "vsr"}))
+        vsr::TraceFmt("Removed %d temporary files of ended runs", orphans);
+    const vsr::TSignalCloser signalCloser;
     const std::string copy = WriteSndKitFromResource();
     ChooseSndKit(copy);
     int result = 0;
@@ -63,16 +71,18 @@ int main(int argc, char** argv) {
     // SDL's audio start would otherwise take over SIGINT and SIGTERM, so that the player
     // could no longer be ended by them.
     qputenv("SDL_NO_SIGNAL_HANDLERS", "1");
-    const vsr::TPlayerStartUp startUp{Arguments(argc, argv), vsr::ExePath(),
-                                      vsr::TStartUpMode::Program};
     try {
-        if (vsr::RunInstallSwitches(startUp.Arguments, startUp.ExePath) != vsr::TSwitchAction::None)
+        if (vsr::RunInstallSwitches(Arguments(argc, argv), vsr::ExePath()) !=
+            vsr::TSwitchAction::None)
             return 0;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "vsrplayer: %s\n", error.what());
         return 1;
     }
     QApplication application(argc, argv);
+    // Qt has taken its own options (-style, -platform, ...) out of argv: what is left is ours.
+    const vsr::TPlayerStartUp startUp{Arguments(argc, argv), vsr::ExePath(),
+                                      vsr::TStartUpMode::Program};
     vsr::InstallQtMessageQueue();
     return RunWindow(application, startUp);
 }
