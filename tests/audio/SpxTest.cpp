@@ -162,6 +162,16 @@ TEST_F(SpxStream, RejectsMalformedStreamsEndsReadsOfDamagedOnesAndIsReadOnly) {
     EXPECT_EQ(ReadAll(*cut, 50 * 320).size(), 15u * 320);
     cut->SetPlayPosition(6400); // the silence still plays; the data behind it is gone
     EXPECT_EQ(ReadAll(*cut), std::vector<std::byte>(3200));
+    // A frame header naming mode 9 plays as silence, reported in the trace, not on stderr.
+    auto damaged = ToneRecords(10);
+    damaged[3 * 29 + 1] = std::byte{0x48};
+    TCaptureTracer tracer;
+    ::testing::internal::CaptureStderr();
+    const auto pcm = ReadAll(*Open(BuildSpx(damaged, {})));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    EXPECT_TRUE(tracer.Contains("SndKit: 1 damaged voice frame(s) played as silence"));
+    ASSERT_EQ(pcm.size(), 10u * 320);
+    EXPECT_EQ(std::ranges::count(std::span(pcm).subspan(3 * 320, 320), std::byte{0}), 320);
     // Length bytes 0 (a block would decode to 290 frames) or negative (nothing decodes).
     for (const std::uint8_t length : {0x00, 0x80}) {
         auto wrong = Open(BuildSpx(std::vector(40 * 29, std::byte{length}), {{29, 29}}));

@@ -4,6 +4,7 @@
 #include "audio/SpxWriter.h"
 #include "render/CursorPicture.h"
 #include "shell/Format.h"
+#include "support/Files.h"
 #include "support/Recordings.h"
 #include "support/RunProcess.h"
 #include "support/TempDir.h"
@@ -213,6 +214,30 @@ TEST_F(VsrTool, FailuresExitWithOneWrongCommandLinesWithTwo) {
         EXPECT_FALSE(fs::exists(FOut)) << testing::PrintToString(args);
     }
     EXPECT_EQ(ReadFileBytes(FRecording), before);
+    // A failed write keeps what was at the output's name and leaves nothing beside it; a
+    // target that is no regular file is refused before anything is written.
+    WriteFileBytes(FOut, Bytes("kept"));
+    const auto names = FDir.Names();
+    EXPECT_EQ(
+        RunProcess("/bin/sh", {"-c", limited, tool, "pack", in, "-o", out, "--player", p}).ExitCode,
+        1);
+    EXPECT_EQ(ReadFileBytes(FOut), Bytes("kept"));
+    EXPECT_EQ(FDir.Names(), names);
+    fs::create_directory(FDir.File("folder"));
+    EXPECT_NE(Vsr({"audio", FRecording, "-o", FDir.File("folder")}).Err.find("not a regular file"),
+              std::string::npos);
+}
+
+// An AudioOffset far outside the file: no byte count from an overflow, but the damage named.
+TEST_F(VsrTool, InfoNamesAVoiceTrackOffsetOutsideTheFile) {
+    PatchValue(FRecording, offsetof(TVSRHeader, AudioOffset), INT64_MIN + 5);
+    const std::string json = Vsr({"info", FRecording, "--json"}).Out;
+    EXPECT_NE(json.find(R"("bytes": 0, "damage": "the voice track's offset lies outside the )"
+                        R"(recording"}, "overlay": null)"),
+              std::string::npos)
+        << json;
+    EXPECT_NE(Vsr({"info", FRecording}).Out.find("Sound track:    damaged: the voice track's"),
+              std::string::npos);
 }
 
 // A 30 s desktop of 1024 x 768, a title picture before and after, the link, and a voice

@@ -80,6 +80,23 @@ TEST_F(PlayerPlayback, PauseResumeRewindStopAndPlayAgain) {
     EXPECT_TRUE(Window().PlayTime() >= 300 && FErrors.empty()) << "waited for its time";
 }
 
+// Mended: a jump while paused restarted the sound behind the paused window, and Play then
+// started from the beginning instead of going on from the jump.
+TEST_F(PlayerPlayback, AJumpWhilePausedStaysSilentAndPlayGoesOnFromThere) {
+    ASSERT_TRUE(
+        Window().OpenRecording(Write("jump.vsr", FourKeyFrames(), KeyFrameEvery(400, 1600))));
+    ASSERT_TRUE(PumpUntil([&] { return Window().PlayTime() > 100; }));
+    Click("PauseButton");
+    Click("FFWButton");
+    const std::uint32_t jumped = Window().PlayTime();
+    EXPECT_TRUE(jumped >= 400 && Buttons() == cPaused);
+    PumpFor(400ms);
+    EXPECT_EQ(Window().PlayTime(), jumped) << "the sound stays paused";
+    Click("PlayButton");
+    EXPECT_TRUE(Window().PlayTime() >= jumped && Buttons() == cPlaying);
+    EXPECT_TRUE(PumpUntil([&] { return Window().PlayTime() > jumped + 150; }));
+}
+
 // Past the last key frame playback ends once: a black picture, the bar at its end, then the
 // trailer; the link is opened only when it is a web link, after the trailer's delay.
 TEST_F(PlayerPlayback, FastForwardPastTheEndEndsPlaybackOnce) {
@@ -227,6 +244,15 @@ TEST_F(PlayerPlayback, AFileMissingOnTheServerIsShownAndClosesThePlayer) {
     EXPECT_EQ(FErrors, std::vector<std::string>{"File not found on server"});
     EXPECT_TRUE(!PanelShown() && Label().empty() && TempFiles() == 0);
     EXPECT_EQ(Buttons(), cNoRecording);
+}
+
+// Every streaming address is streamed, https ones too (mended: they were opened as files).
+TEST_F(PlayerPlayback, AnHttpsAddressIsStreamed) {
+    const std::string closed = TFaultServer([](auto&) { return TFaultReply::Silent(); }).BaseURL();
+    OpenUrl("https://" + closed.substr(7) + "rec/a.vsr"); // nobody listens there any more
+    EXPECT_EQ(Label(), "connecting...");
+    ASSERT_TRUE(PumpUntil([&] { return !FErrors.empty(); }));
+    EXPECT_EQ(FErrors, std::vector<std::string>{"Connection timeout."});
 }
 
 } // namespace vsr::test

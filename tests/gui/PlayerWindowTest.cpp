@@ -5,6 +5,7 @@
 #include "gui/PlayerTestSupport.h"
 
 #include "audio/SndKitSetup.h"
+#include "controls/PlayTrackBar.h"
 #include "platform/Associations.h"
 #include "render/CursorPicture.h"
 
@@ -148,8 +149,21 @@ TEST_F(PlayerWindow, PanelShowsThePictureFittedWithBlackBarsAndTheCursor) {
     }
 }
 
+// At natural size the picture is copied 1:1, its last column and row included (mended: it was
+// drawn one pixel smaller, losing both).
+TEST_F(PlayerWindow, AtNaturalSizeThePictureIsCopiedWhole) {
+    Start({{}, "", TStartUpMode::WindowOnly});
+    ASSERT_TRUE(Window().OpenRecording(Write("wide.vsr", RedAndBlue())));
+    QWidget* panel = Find("PlayPanel");
+    ASSERT_TRUE(PumpUntil([&] { return Pixel(40, 0) == cBlue && panel->size() == QSize(64, 32); }));
+    const QImage shot = panel->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(std::tuple(shot.pixel(63, 31) & 0xFFFFFFu, shot.pixel(0, 31) & 0xFFFFFFu),
+              std::tuple(cBlue, cRed));
+}
+
 // The header picture shows for its delay with the jumps disabled; while it shows, the pointer
-// is not hidden again after the dialog.
+// is not hidden again after the dialog. To Begin shows the start's time and thumb during the
+// header (mended: they kept the old position until the header was over).
 TEST_F(PlayerWindow, TheOpenDialogOpensTheChosenRecordingAndItsHeaderShowsFirst) {
     TRecordingContent content = RedAndBlue();
     content.Overlay = SolidOverlay(cGreen, cBlue, 3, "");
@@ -175,6 +189,12 @@ TEST_F(PlayerWindow, TheOpenDialogOpensTheChosenRecordingAndItsHeaderShowsFirst)
     Fire("HeaderDelayTimer");
     EXPECT_EQ(Buttons(), cPlaying);
     EXPECT_TRUE(PumpUntil([&] { return Pixel(0, 0) == cRed; }));
+    auto* bar = Find<TPlayTrackBar>("AudioTrackBar");
+    ASSERT_TRUE(PumpUntil([&] { return Window().PlayTime() > 1100 && bar->Position() > 16000; }));
+    Fire("UpdateTimer");
+    Click("ToStartButton");
+    EXPECT_EQ(std::tuple(Buttons(), bar->Position(), Find<QLabel>("TimeLabel")->text()),
+              std::tuple(std::string(cHeader), 0, QString("0:00:00\n0:00:03")));
 }
 
 // A second recording while one plays: the first is closed with its voice track, the second
@@ -202,6 +222,10 @@ TEST_F(PlayerWindow, OpeningClosesTheCurrentRecordingAndLeavesNoTemporaryFile) {
         EXPECT_EQ(FErrors, std::vector{error});
         EXPECT_FALSE(Window().HasRecording() || Window().Bitmap() || TempFiles());
         EXPECT_TRUE(Buttons() == cNoRecording && Find("LoadButton")->isEnabled());
+        // Mended: the closed recording's bar and times stayed on screen.
+        const auto* bar = Find<TPlayTrackBar>("AudioTrackBar");
+        EXPECT_TRUE(bar->Intervals().Empty() && bar->Position() == 0 &&
+                    Find<QLabel>("TimeLabel")->text().isEmpty());
     }
     // The window also removes the sound library copy it was given when it goes.
     const std::string copy = WriteSndKitCopy(ReadFileBytes(VSR_SNDKIT_PATH));

@@ -17,6 +17,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace vsr {
 namespace {
 
@@ -89,6 +92,47 @@ TEST(Stream, MemoryAndFileStreamsWorkAlikeAndTemporaryFilesHaveUniqueNames) {
     EXPECT_FALSE(std::filesystem::exists(first));
     EXPECT_TRUE(DeleteTempFile(first)); // already gone
     EXPECT_EQ(CreateTempFile("vsr", dir.File("no-such-folder")), "");
+}
+
+// Temporary files are private to their user and made afresh, never through a link; the names
+// carry the owner's process id, so that a later start removes what an ended run left behind.
+TEST(TempFiles, ArePrivateAndThoseOfEndedRunsAreRemovedAtTheNextStart) {
+    namespace fs = std::filesystem;
+    test::TTempDir dir;
+    const std::string pid = std::to_string(::getpid());
+    const std::string mine = CreateTempFile("spx", dir.Path().string());
+    EXPECT_EQ(mine.substr(0, mine.size() - 6), dir.File("spx" + pid + "-"));
+    EXPECT_EQ(fs::status(mine).permissions(), fs::perms(0600));
+    fs::create_symlink(dir.File("target"), dir.File("link"));
+    for (const std::string& name : {mine, dir.File("link")})
+        EXPECT_THROW(TFileStream(name, TFileMode::CreateNew), EFOpenError) << name;
+    EXPECT_FALSE(fs::exists(dir.File("target")));
+    TFileStream(dir.File("new"), TFileMode::CreateNew);
+    EXPECT_EQ(fs::status(dir.File("new")).permissions(), fs::perms(0600));
+
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    const std::string dead = std::to_string(child);
+    const std::vector<std::string> orphans = {"Tmp" + dead + "-a1B2c3", "spx" + dead + "-zzzzzz"};
+    const std::vector<std::string> kept = {"spx" + dead + "-abc", "other" + dead + "-abcdef",
+                                           "spx1-abcdef", "vsr-" + dead + "abcdef",
+                                           "spx" + pid + "-abcdef"};
+    for (const auto& name : orphans)
+        test::WriteFileBytes(dir.File(name), test::Bytes("left"));
+    for (const auto& name : kept)
+        test::WriteFileBytes(dir.File(name), test::Bytes("kept"));
+    fs::create_symlink(dir.File("new"), dir.File("vsr" + dead + "-linked"));
+    fs::create_directory(dir.File("vsr" + dead + "-folder"));
+    const auto before = dir.Names();
+    EXPECT_EQ(RemoveOrphanedTempFiles({"Tmp", "spx", "vsr"}, dir.Path().string()), 2);
+    auto expected = before;
+    std::erase_if(expected, [&](const std::string& name) {
+        return std::ranges::find(orphans, name) != orphans.end();
+    });
+    EXPECT_EQ(dir.Names(), expected);
+    EXPECT_EQ(RemoveOrphanedTempFiles({"spx"}, dir.File("no-such-folder")), 0);
 }
 
 // What the registration does not show already.

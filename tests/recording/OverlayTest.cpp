@@ -10,6 +10,7 @@
 #include "recording/SoundAndOverlaySplit.h"
 #include "recording/SoundTrackRange.h"
 #include "shell/Messages.h"
+#include "support/CaptureTracer.h"
 #include "support/Recordings.h"
 #include "support/TempDir.h"
 
@@ -135,7 +136,7 @@ TEST(OverlayPicture, DamagedBytesRaiseWithTheReasonOrDecode) {
         {Bitmap, Patched(bmp, 30, 4), bmpError + "unsupported compression 4"}, // JPEG inside
         {Bitmap, Patched(bmp, 10, std::uint16_t{0xFFFF}), bmpError + "pixel data outside the file"},
         {Bitmap, Patched(Patched(bmp, 18, 30000), 22, 30000), huge},
-        {Bitmap, Patched(Patched(bmp, 18, 5000), 22, 5000), bmpError + "truncated pixel data"},
+        {Bitmap, Patched(Patched(bmp, 18, 4000), 22, 4000), bmpError + "truncated pixel data"},
         {Bitmap, Patched(bmp, 18, 0), "empty picture"},
         {Bitmap, Patched(bmp, 22, INT32_MIN), "too large"},
         {Gif, GifFile({4, 4, 0, Colours, {}}), "Invalid GIF picture: no image"},
@@ -234,6 +235,21 @@ TEST(OverlayFile, PicturesDelaysAndLinkAsTheBlockDescribesThemOrDamageKeepsTheOl
     }
 }
 
+// Mended: a negative delay, or one whose milliseconds overflow a timer, kept the picture up for
+// good; delays are held to 0 to 3600 s.
+TEST(OverlayFile, DelaysAreHeldToAnHour) {
+    const TCaptureTracer trace;
+    const std::int32_t cases[][4] = {{-5, 3600, 0, 3600}, {2147484, INT32_MIN, 3600, 0}};
+    for (const auto& [header, trailer, heldHeader, heldTrailer] : cases) {
+        TScreenRecorderOverlayFile overlay;
+        ASSERT_EQ(LoadBlock(overlay, {HeaderBitmap, {}, header, trailer}, {}), "no error");
+        EXPECT_EQ(std::pair(overlay.HeaderDelay(), overlay.TrailerDelay()),
+                  std::pair(heldHeader, heldTrailer));
+    }
+    EXPECT_TRUE(trace.Contains("Header delay of -5 s taken as 0 s") &&
+                trace.Contains("Trailer delay of -2147483648 s taken as 0 s"));
+}
+
 // Copies into temporary files: the sound track of an opened recording, which ends where the
 // overlay block begins, and the recording appended to the player file. Each holds exactly its
 // bytes and goes with its owner; damage leaves no file behind.
@@ -261,22 +277,25 @@ TEST(RecordingCopies, TheSoundFileAndTheAppendedRecordingHoldExactlyTheirBytes) 
         const std::string error =
             ErrorOf<Exception>([&] { result = SplitSoundAndOverlay(stream, audioOffset, folder); });
         const TTempFile made(result.SoundFileName); // removed once looked at
-        return TSplit{error.substr(0, error.find(": ")),
+        return TSplit{error,
                       made.FileName().starts_with(folder + "/spx") ? ReadFileBytes(made.FileName())
                                                                    : none,
                       result.Overlay && result.Overlay->TrailerPicture()->Image() == HeaderImage};
     };
     const std::int64_t start = layout.AudioOffset, trailer = layout.Size - 32;
-    const TSplit whole{"no error", sound, true}, refused{std::string(sInvalidSRFile), none, false};
+    const std::string invalid(sInvalidSRFile);
+    const TSplit whole{"no error", sound, true}, refused{invalid, none, false},
+        badTrailer{invalid + ": the overlay trailer points outside the recording", none, false},
+        badSound{invalid + ": the voice track's offset lies outside the recording", none, false};
     EXPECT_EQ(split(bytes, start), whole);
     EXPECT_EQ(split(plain, start), TSplit("no error", sound, false));
     EXPECT_EQ(split(plain, std::ssize(plain)), TSplit("no error", none, false)); // no sound
     EXPECT_EQ(split(Patched(bytes, trailer + 9, "qqqqqq"), start), whole); // 9 magic bytes count
     EXPECT_EQ(split(Patched(bytes, layout.OverlayOffset, 'X'), start), refused);
     for (const std::int64_t overlayOffset : {-1L, layout.Size - 31, INT64_MAX})
-        EXPECT_EQ(split(Patched(bytes, trailer + 16, overlayOffset), start), refused);
-    EXPECT_EQ(split(bytes, layout.OverlayOffset + 1), refused); // sound past its end
-    EXPECT_EQ(split(bytes, -1), refused);
+        EXPECT_EQ(split(Patched(bytes, trailer + 16, overlayOffset), start), badTrailer);
+    EXPECT_EQ(split(bytes, layout.OverlayOffset + 1), badSound); // sound past its end
+    EXPECT_EQ(split(bytes, INT64_MIN), badSound);
     EXPECT_THROW(SplitSoundAndOverlay(reader.GetStream(), start, missing), EFOpenError);
     const auto trailerOnly = Bytes("VSROVL1.0" + std::string(23, '\0')); // 32 bytes: no trailer
     EXPECT_EQ(split(trailerOnly, 0), TSplit("no error", trailerOnly, false));
@@ -301,6 +320,10 @@ TEST(RecordingCopies, TheSoundFileAndTheAppendedRecordingHoldExactlyTheirBytes) 
             << length;
         EXPECT_TRUE(!copy || std::regex_match(copy->FileName(),
                                               std::regex(folder + "/vsrplayer_[0-9A-F]+_\\.vsr")));
+        using enum std::filesystem::perms;
+        EXPECT_TRUE(!copy || (std::filesystem::status(copy->FileName()).permissions() & all) ==
+                                 (owner_read | owner_write))
+            << "only for the player's user";
     }
     EXPECT_THROW(ExtractAppendedRecording(player, random, missing), EFOpenError);
     WriteFileBytes(player, Bytes(3, 1));

@@ -142,6 +142,15 @@ TEST_F(Reader, RefusesFilesThatAreNoRecordingOrWhoseTracksAreDamaged) {
         refused([&] { PatchValue(FFile, offsetof(TVSRHeader, KeyFrameIndexOffset), offset); });
     refused([&] { PatchValue(FFile, offsetof(TVSRHeader, CursorTrackOffset), FLayout.Size + 1); });
     refused([&] { PatchFile(FFile, FLayout.KeyFrameIndexOffset + 2, Bytes(1, 0xFF)); });
+    // Screens the off-screen picture could not be allocated for: empty, negative, too wide
+    // or high, or too many pixels in all.
+    const std::pair<std::int32_t, std::int32_t> screens[] = {
+        {0, 8}, {16, -1}, {16385, 8}, {16, 16385}, {16384, 16384}, {INT32_MIN, INT32_MIN}};
+    for (const auto& [width, height] : screens)
+        refused([&] {
+            PatchValue(FFile, offsetof(TVSRHeader, Width), width);
+            PatchValue(FFile, offsetof(TVSRHeader, Height), height);
+        });
     // Bytes 6 and 7 are not part of the magic; fewer entries than stored is no damage.
     PatchFile(FFile, 6, Bytes("x\xFF"));
     ReplaceCursorTrack(FFile, 1, cursors);
@@ -156,6 +165,13 @@ TEST_F(Reader, DamagedSizesInsideSegmentsSkipOrStopCleanly) {
     for (const std::int32_t size : {-5, 1 << 30, INT32_MAX, 31}) {
         Write({{{0, 4, 4}, {100, size, 10}, {200, 4, 4}}, {{10000, 4, 4}}});
         EXPECT_EQ(Frames(), (TFrames{{0, 4}, {1, 4}})) << size;
+    }
+    // A payload no tile of this 16 x 8 screen can use (one of 256 x 256 32-bit pixels with its
+    // header at most) is not read, although the segment holds it.
+    for (const std::int32_t size : {262184, 262185}) {
+        Write({{{0, 4, 4}, {100, size, std::size_t(size)}, {200, 4, 4}}, {{10000, 4, 4}}});
+        const TFrames read{{0, 4}, {0, 262184}, {0, 4}, {1, 4}}, skipped{{0, 4}, {1, 4}};
+        EXPECT_EQ(Frames(), size == 262184 ? read : skipped) << size;
     }
     // The index promises more than the data holds: the cut payload comes back empty.
     Write({{{0, 4, 4}, {100, 1000, 10}, {200, 4, 4}}, {{10000, 4, 4}}});

@@ -83,6 +83,25 @@ TEST(TileDecoder, ShortPayloadsAndDamagedHeadersGiveNoTile) {
         EXPECT_FALSE(Decode(decoder, Encode(picture, Bits24, {patch}))) << patch.first;
 }
 
+// A 16 x 8 screen holds tiles of up to 256 x 256; one pixel more either way is damage.
+TEST(TileDecoder, TilesLargerThanTheScreenRoundedUpAreRefused) {
+    const TTileLimit limit = TileLimitFor(16, 8);
+    TTileDecoder screen(limit), any;
+    const std::tuple<std::int32_t, std::int32_t, bool> tiles[] = {
+        {256, 256, true}, {257, 1, false}, {1, 257, false}};
+    for (const auto& [width, height, fits] : tiles) {
+        SCOPED_TRACE(std::to_string(width) + " x " + std::to_string(height));
+        const auto payload = Encode(test::PatternPicture(width, height, 1), Bits32);
+        TMemoryStream stream;
+        stream.WriteBuffer(payload);
+        stream.SetPosition(0);
+        EXPECT_EQ(screen.TileToBitmap(stream) != nullptr, fits);
+        TTileImage image;
+        EXPECT_EQ(DecodeTile(payload, image, limit), fits);
+        EXPECT_TRUE(Decode(any, payload));
+    }
+}
+
 TConstPixels32 ViewOf(const TScreenPicture& picture) {
     return PackedPixels(picture.Width, picture.Height, picture.Pixels);
 }

@@ -1,13 +1,13 @@
 #include "support/RunProcess.h"
 
-#include "support/TempDir.h"
-
+#include <csignal>
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
 #include <spawn.h>
 #include <stdexcept>
 #include <sys/wait.h>
+#include <thread>
 
 extern char** environ;
 
@@ -30,29 +30,54 @@ std::string Contents(const std::string& fileName) {
 
 } // namespace
 
-// The output goes to files rather than pipes: nothing can block the child or the caller.
-TProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
-                          const std::vector<std::string>& environment) {
-    const TTempDir dir;
+TChildProcess::TChildProcess(const std::string& program, const std::vector<std::string>& arguments,
+                             const std::vector<std::string>& environment) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    for (const auto& [fd, name] : {std::pair{1, dir.File("out")}, {2, dir.File("err")}})
+    for (const auto& [fd, name] : {std::pair{1, FDir.File("out")}, {2, FDir.File("err")}})
         posix_spawn_file_actions_addopen(&actions, fd, name.c_str(), O_WRONLY | O_CREAT, 0600);
     std::vector<std::string> args{program};
     args.insert(args.end(), arguments.begin(), arguments.end());
     std::vector<std::string> env(environment);
     for (char** entry = environ; *entry; ++entry)
         env.emplace_back(*entry);
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr,
+    const int spawned = posix_spawn(&FPid, program.c_str(), &actions, nullptr,
                                     Pointers(args).data(), Pointers(env).data());
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0)
         throw std::runtime_error("cannot start " + program);
+}
+
+TChildProcess::~TChildProcess() {
+    if (FPid > 0) {
+        ::kill(FPid, SIGKILL);
+        ::waitpid(FPid, nullptr, 0);
+    }
+}
+
+void TChildProcess::Signal(int signal) const {
+    if (FPid > 0)
+        ::kill(FPid, signal);
+}
+
+TProcessResult TChildProcess::Wait(std::chrono::milliseconds timeout) {
     int status = 0;
-    ::waitpid(pid, &status, 0);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status),
-            Contents(dir.File("out")), Contents(dir.File("err"))};
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    pid_t ended = 0;
+    while ((ended = ::waitpid(FPid, &status, WNOHANG)) == 0 &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    int code = -1;
+    if (ended == FPid) {
+        FPid = 0;
+        code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    return {code, Contents(FDir.File("out")), Contents(FDir.File("err"))};
+}
+
+TProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
+                          const std::vector<std::string>& environment) {
+    return TChildProcess(program, arguments, environment).Wait();
 }
 
 } // namespace vsr::test

@@ -1,5 +1,6 @@
 #include "support/TempDir.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
@@ -17,6 +18,14 @@ TTempDir::TTempDir() {
 TTempDir::~TTempDir() {
     std::error_code ignored;
     std::filesystem::remove_all(FPath, ignored);
+}
+
+std::vector<std::string> TTempDir::Names() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(FPath))
+        names.push_back(entry.path().filename().string());
+    std::ranges::sort(names);
+    return names;
 }
 
 } // namespace vsr::test

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace vsr::test {
 
@@ -15,6 +16,8 @@ public:
 
     const std::filesystem::path& Path() const { return FPath; }
     std::string File(const std::string& name) const { return (FPath / name).string(); }
+    // The names of what the folder holds, sorted.
+    std::vector<std::string> Names() const;
 
 private:
     std::filesystem::path FPath;
