@@ -1,5 +1,6 @@
 #include "app/Registration.h"
 #include "support/Env.h"
+#include "support/ErrorOf.h"
 
 #include <gtest/gtest.h>
 
@@ -110,12 +111,8 @@ TEST(Registration, InstallWritesWhatUninstallRemovesAndLeavesForeignEntriesAlone
     EXPECT_THROW(RegisterFileType("vsr", "", "", ""), EAssociations);
     fs::remove_all(xdg.Home.File("config"));
     WriteTextFile(xdg.Home.File("config"), "a file where the folder should be");
-    try {
-        install();
-        ADD_FAILURE() << "no error";
-    } catch (const EAssociations& error) {
-        EXPECT_NE(error.Message().find(mimeApps), std::string::npos) << error.Message();
-    }
+    const std::string error = test::ErrorOf<EAssociations>([&] { install(); });
+    EXPECT_NE(error.find(mimeApps), std::string::npos) << error;
     // Folders default to the home folder's; a relative setting is ignored.
     test::TEnvScope data("XDG_DATA_HOME", "");
     test::TEnvScope config("XDG_CONFIG_HOME", "relative/ignored");

@@ -3,6 +3,7 @@
 // tests; the stand-in library answers what a test sets and logs the calls it receives.
 
 #include "audio/SndKitLibrary.h"
+#include "support/ErrorOf.h"
 #include "support/Files.h"
 #include "support/TempDir.h"
 #include "support/Voice.h"
@@ -15,16 +16,6 @@
 #include <vector>
 
 namespace vsr::test {
-
-// The message of the E that action raises, or "no error".
-template <typename E, typename F> std::string ErrorOf(F action) {
-    try {
-        action();
-    } catch (const E& e) {
-        return e.Message();
-    }
-    return "no error";
-}
 
 struct TSpxTest : ::testing::Test {
     void SetUp() override { SndKitLibrary().SetFileName(VSR_SNDKIT_PATH); }

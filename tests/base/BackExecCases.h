@@ -5,6 +5,7 @@
 #include "base/BackExec.h"
 #include "shell/Format.h"
 #include "support/CaptureTracer.h"
+#include "support/ErrorOf.h"
 #include "support/Pump.h"
 #include "support/Watchdog.h"
 
@@ -39,7 +40,7 @@ protected:
             throw std::runtime_error("boom");
     };
     TMessageQueue& FQueue = MessageQueue();
-    test::TWatchdog FWatchdog{"MessageQueueTest"};
+    test::TWatchdog FWatchdog;
     std::mutex FLock;
     TLog FLog;
     const std::thread::id FMain = std::this_thread::get_id();
@@ -167,12 +168,7 @@ TEST_F(BackExecTest, ARunningComponentRefusesExecuteTakesANewPriorityAndEndsOnTe
     other->Post({1034, 0, 0});
     exec->WaitFor(TWaitMode::ProcessMessages); // idle: returns at once, processing nothing
     start();
-    try {
-        exec->Execute();
-        ADD_FAILURE() << "a second Execute did not raise";
-    } catch (const EBackExec& e) {
-        EXPECT_STREQ(e.what(), "Already running");
-    }
+    EXPECT_EQ(test::ErrorOf<EBackExec>([&] { exec->Execute(); }), "Already running");
     EXPECT_FALSE(exec->Terminated() || exec->Finished());
     EXPECT_EQ(exec->ThreadID(), static_cast<std::uint32_t>(worker));
     EXPECT_GT(getpriority(PRIO_PROCESS, worker), getpriority(PRIO_PROCESS, 0)) << "Lower at first";

@@ -2,6 +2,7 @@
 // bar's blue intervals, and the panel the video is painted on.
 #include "controls/PlayTrackBar.h"
 #include "controls/UserPaintPanel.h"
+#include "support/ErrorOf.h"
 
 #include <QPainter>
 #include <QTest>
@@ -50,12 +51,9 @@ TEST_F(SliderBar, ScaleClampsPositionAndRefusesAFrequencyOutOfRange) {
         {100, 0, 100}, {100, 101, 100}, {100, 100, 0}, {7, 0, 7}, {0, 0, 7}};
     for (const auto& [max, frequency, top] : frequencies) {
         FBar.SetMax(max);
-        try {
-            FBar.SetFrequency(frequency);
-            EXPECT_EQ(top, 0) << max << " " << frequency;
-        } catch (const ESliderBar& e) {
-            EXPECT_EQ(e.Message(), "Out of range 1-" + std::to_string(top)) << max << frequency;
-        }
+        EXPECT_EQ(test::ErrorOf<ESliderBar>([&] { FBar.SetFrequency(frequency); }),
+                  top ? "Out of range 1-" + std::to_string(top) : "no error")
+            << max << " " << frequency;
     }
     FBar.SetMax(cSoundLength);
     FBar.SetPosition(1'000'000);

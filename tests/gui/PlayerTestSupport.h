@@ -32,6 +32,29 @@ inline constexpr std::string_view cPlaying = "++-+++", cHeader = "+---+-", cPaus
 inline constexpr std::uint32_t cRed = 0xFF0000, cGreen = 0x00FF00, cBlue = 0x0000FF,
                                cYellow = 0xFFFF00, cWhite = 0xFFFFFF;
 
+// 32-bit tiles of 32 x 32 pixels, so that colours stay exact.
+inline TRecordingOptions ExactTiles(std::optional<std::uint32_t> durationMs = std::nullopt,
+                                    std::uint32_t keyFrameIntervalMs = 10000) {
+    TRecordingOptions options;
+    options.BitDepth = TTileBitDepth::Bits32;
+    options.KeyFrameInterval = keyFrameIntervalMs;
+    options.TileWidth = options.TileHeight = 32;
+    options.Duration = durationMs;
+    return options;
+}
+
+// Solid bitmap pictures (a 16 x 8 header of headerColour, an 8 x 16 trailer of trailerColour)
+// shown for delaySeconds each, and the link.
+inline TRecordingOverlay SolidOverlay(std::uint32_t headerColour, std::uint32_t trailerColour,
+                                      std::int32_t delaySeconds, const std::string& link) {
+    using enum TOverlayPictureType;
+    return {{Bitmap, BitmapFileOf(TScreenPicture(16, 8, headerColour))},
+            TOverlayPicture{Bitmap, BitmapFileOf(TScreenPicture(8, 16, trailerColour))},
+            delaySeconds,
+            delaySeconds,
+            link};
+}
+
 // width x height pictures of one colour each, at (time, colour), and a tone of voiceMs.
 inline TRecordingContent Solid(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& pictures,
                                std::uint32_t voiceMs, std::int32_t width = 64,
@@ -44,15 +67,8 @@ inline TRecordingContent Solid(const std::vector<std::pair<std::uint32_t, std::u
 
 // 64 x 32: a red tile left of a blue one, the cursor at (16, 8), 3 s of tone.
 inline TRecordingContent RedAndBlue() {
-    return {
-        64, 32, {{0, TilePicture(2, 1, {cRed, cBlue})}}, {{5000, 16, 8}}, VoiceTrack(Tone(3000)),
-        {}};
-}
-
-inline TRecordingOptions KeyFrameEvery(std::uint32_t intervalMs, std::uint32_t durationMs) {
-    TRecordingOptions options = ExactTiles(durationMs);
-    options.KeyFrameInterval = intervalMs;
-    return options;
+    const TScreenPicture picture = WithRect(TScreenPicture(64, 32, cRed), 32, 0, 32, 32, cBlue);
+    return {64, 32, {{0, picture}}, {{5000, 16, 8}}, VoiceTrack(Tone(3000)), {}};
 }
 
 // Receives the links the desktop services would open.
@@ -128,7 +144,7 @@ protected:
     TTempDir FTemp; // the player's temporary folder
     TEnvScope FTmpDir{"TMPDIR", FTemp.Path().string()};
     TCaptureTracer FTrace;
-    TWatchdog FWatchdog{::testing::UnitTest::GetInstance()->current_test_info()->name(), 120s};
+    TWatchdog FWatchdog{120s};
     std::vector<std::string> FErrors;
     TUrlCatcher FUrls;
     std::unique_ptr<TSRPlaybackDlg> FWindow;

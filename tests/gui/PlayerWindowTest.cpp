@@ -1,13 +1,16 @@
 // The player window: its start-up (the install switches, the source it opens: the file
 // argument, else the recording appended to the program file; its two views), the panel painted
 // with black bars and the cursor, the open dialog and the header picture, refused files,
-// recordings one after another, and the pointer, its hint and the menu over the picture.
+// recordings one after another, the pointer, its hint and the menu over the picture, the
+// language file's texts, and the player run as a program.
 #include "gui/PlayerTestSupport.h"
 
-#include "audio/SndKitSetup.h"
 #include "controls/PlayTrackBar.h"
 #include "platform/Associations.h"
+#include "platform/TextFiles.h"
+#include "player/International.h"
 #include "render/CursorPicture.h"
+#include "support/RunProcess.h"
 
 #include <QContextMenuEvent>
 #include <QCursor>
@@ -18,14 +21,14 @@
 #include <QScreen>
 #include <QScrollArea>
 
+#include <csignal>
+#include <cstring>
 #include <fstream>
-#include <iterator>
 
 namespace vsr::test {
 
 static bool Mentions(const std::string& file, const std::string& text) {
-    std::ifstream in(file);
-    return std::string(std::istreambuf_iterator<char>(in), {}).find(text) != std::string::npos;
+    return ReadTextFile(file).value_or("").find(text) != std::string::npos;
 }
 
 // Registration goes to private XDG folders, without the desktop's database tools on the PATH.
@@ -204,7 +207,7 @@ TEST_F(PlayerWindow, OpeningClosesTheCurrentRecordingAndLeavesNoTemporaryFile) {
     ASSERT_TRUE(PumpUntil([&] { return Window().PlayTime() > 100; }));
     const std::string firstVoice = Window().AudioFile();
     TRecordingContent second = Solid({}, 1000, 96, 32);
-    second.Pictures = {{0, TilePicture(3, 1, {cGreen, cGreen, cBlue})}};
+    second.Pictures = {{0, WithRect(TScreenPicture(96, 32, cGreen), 64, 0, 32, 32, cBlue)}};
     ASSERT_TRUE(Window().OpenRecording(Write("second.vsr", second)));
     EXPECT_TRUE(TempFiles() == 1 && !std::filesystem::exists(firstVoice));
     EXPECT_TRUE(Window().Bitmap()->Width() == 96 && Window().PlayTime() < 100);
@@ -227,16 +230,6 @@ TEST_F(PlayerWindow, OpeningClosesTheCurrentRecordingAndLeavesNoTemporaryFile) {
         EXPECT_TRUE(bar->Intervals().Empty() && bar->Position() == 0 &&
                     Find<QLabel>("TimeLabel")->text().isEmpty());
     }
-    // The window also removes the sound library copy it was given when it goes.
-    const std::string copy = WriteSndKitCopy(ReadFileBytes(VSR_SNDKIT_PATH));
-    ChooseSndKitFile(copy, VSR_SNDKIT_PATH);
-    Window().SetSndKitCopy(copy);
-    ASSERT_TRUE(Window().OpenRecording(FFixtures.File("one.vsr")));
-    ASSERT_TRUE(PumpUntil([&] { return Window().PlayTime() > 50; }));
-    EXPECT_TRUE(SndKitLibrary().Loaded() && SndKitLibrary().FileName() == copy);
-    EXPECT_EQ(TempFiles(), 2u);
-    FWindow.reset();
-    EXPECT_TRUE(TempFiles() == 0 && SndKitLibrary().FileName().empty());
 }
 
 // The hint shows on the first real move once armed, stays inside the panel and goes on a press.
@@ -290,4 +283,79 @@ TEST_F(PlayerWindow, TheHintAndThePointerOverThePictureAndTheMenu) {
     EXPECT_TRUE(PumpUntil([&] { return !Window().isVisible(); }));
 }
 
+// A window class of its own, whose base class has a section too.
+class TDerivedDlg : public TSRPlaybackDlg {
+    Q_OBJECT
+
+public:
+    using TSRPlaybackDlg::TSRPlaybackDlg;
+};
+
+// The language file beside the program applied to the player window, and to a window derived
+// from it. One entry in the window's section, and the text it leaves on a part of the window
+// (the file's own rules are the language file's tests).
+TEST(International, TheLanguageFileBesideThePlayerSetsItsTexts) {
+    const std::tuple<const char*, const char*, const char*, const char*> cases[] = {
+        {"PlayButtonHint='Play it'", "PlayButton", "toolTip", "Play it"},
+        {"Label1Caption=First`Second", "Label1", "text", "First\r\nSecond"},
+        {"MOpenCaption=\"\"\nLabel1Caption=\nPlayButtonHint=''", "MOpen", "text",
+         "Open/Load New File"},
+        {"SRPlaybackDlgCaption=Translated", "", "windowTitle", " Screen Recorder Playback"},
+        {"PlayButtonObjectName=Renamed\nPlayButtonStyleSheet=x", "PlayButton", "styleSheet", ""},
+        {"[Other]\nLabel1Caption=other", "Label1", "text", "Play"}};
+    TTempDir folder;
+    for (const auto& [entries, name, property, text] : cases) {
+        std::ofstream(folder.File("vsrplayer.lng")) << "[TSRPlaybackDlg]\n" << entries << "\n";
+        TSRPlaybackDlg window({{"/debug"}, folder.File("vsrplayer"), TStartUpMode::WindowOnly});
+        QObject* part = *name ? window.findChild<QObject*>(name) : &window;
+        ASSERT_NE(part, nullptr) << entries << ": names are never translated";
+        EXPECT_EQ(part->property(property).toString().toStdString(), text) << entries;
+    }
+}
+
+// With TranslateAncestors the base class's section is read first, so that the window's own
+// entries win.
+TEST(International, BaseSectionsComeFirstWhenAskedFor) {
+    TTempDir folder;
+    std::ofstream(folder.File("vsrplayer.lng"))
+        << "[TSRPlaybackDlg]\nMOpenCaption=Base\nMCloseCaption=Base\n"
+        << "[TDerivedDlg]\nMCloseCaption=Own\n";
+    TDerivedDlg window({{"/debug"}, folder.File("vsrplayer"), TStartUpMode::WindowOnly});
+    const auto text = [&](const char* name) { return window.findChild<QAction*>(name)->text(); };
+    auto* texts = window.findChild<TInternational*>("International1");
+    texts->TranslateAncestors = TAncestorTexts::Translate;
+    window.findChild<QAction*>("MOpen")->setText("");
+    texts->Translate();
+    EXPECT_EQ(text("MOpen") + text("MClose"), "BaseOwn");
+}
+
+// The player run as a program: Qt's own options are Qt's (the platform comes from the command
+// line only; a style option is no file), and a signal ends it as closing the window does,
+// leaving nothing in the temporary folder, not even what an earlier run that was killed had
+// left there.
+using PlayerProcess = PlayerStartUp;
+
+TEST_F(PlayerProcess, QtTakesItsOwnOptionsAndSignalsEndThePlayerAsClosingItsWindowDoes) {
+    const std::string recording = Write("r.vsr", Solid({{0, 0xFF}}, 30000, 32, 16), {});
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(strsignal(signal));
+        WriteFileBytes(FTemp.File("spx" + EndedProcessId() + "-abcdef"),
+                       Bytes("left by a killed run"));
+        TChildProcess player(VSR_PLAYER_PATH,
+                             {"-platform", "offscreen", "-style", "fusion", recording},
+                             {"XDG_RUNTIME_DIR=" + FHome.Home.Path().string(),
+                              "QT_QPA_PLATFORM=no-such-platform", "SDL_AUDIODRIVER=dummy"});
+        const std::string voice = "spx" + std::to_string(player.Id()); // its voice track
+        const auto playing = [&](const std::string& name) { return name.starts_with(voice); };
+        ASSERT_TRUE(PumpUntil([&] { return std::ranges::any_of(FTemp.Names(), playing); }, 60s));
+        player.Signal(signal);
+        const TProcessResult result = player.Wait(60s);
+        EXPECT_EQ(result.ExitCode, 0) << result.Err;
+        EXPECT_EQ(result.Err.find("not found"), std::string::npos) << result.Err;
+        EXPECT_EQ(TempFiles(), 0u);
+    }
+}
+
 } // namespace vsr::test
+
+#include "PlayerWindowTest.moc"

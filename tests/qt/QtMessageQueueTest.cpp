@@ -10,7 +10,6 @@ namespace {
 TEST_F(BackExecTest, ARunningQtEventLoopHandlesAWorkersPostsAndSendsAndTheEndOfItsRun) {
     QEventLoop loop;
     auto target = FQueue.CreateTarget(FRecorder);
-    EXPECT_EQ(target->OwnerThread(), std::this_thread::get_id());
     TBackExec exec;
     exec.OnExec = [&](TCustomBackExec&) {
         target->Post({1034, 1, 2});

@@ -1,9 +1,9 @@
 // Recordings written by the project's writer and read back: segment after segment, seeks,
 // refusals, and damaged data that must neither crash, hang nor allocate what the file lacks.
-#include "recording/ErrorOf.h"
 #include "recording/ScreenRecorderPlaybackFile.h"
 #include "shell/Messages.h"
 #include "support/CaptureTracer.h"
+#include "support/ErrorOf.h"
 #include "support/Recordings.h"
 #include "support/TempDir.h"
 
@@ -19,6 +19,35 @@ constexpr std::uint32_t Stop = 0xFFFFFFFF; // StopTickCount as a seek result; no
 using TFrames = std::vector<std::pair<std::int32_t, std::size_t>>;
 // Segments of records: time, the head's Size, payload bytes.
 using TSegments = std::vector<std::vector<std::tuple<std::uint32_t, std::int32_t, std::size_t>>>;
+
+struct TReadFrame {
+    std::uint32_t Time = 0;
+    std::int32_t X = 0;
+    std::int32_t Y = 0;
+    std::int32_t KeyFrame = -1; // CurrentKeyFrame after the read
+    std::vector<std::byte> Payload;
+};
+
+// Every frame ReadFrame delivers, at most limit of them (a guard against endless reading). Checks
+// that each payload comes back at position 0.
+std::vector<TReadFrame> ReadAllFrames(TCustomScreenRecorderPlaybackFile& reader,
+                                      std::size_t limit = 100000) {
+    std::vector<TReadFrame> frames;
+    while (frames.size() < limit) {
+        TReadFrame frame;
+        TMemoryStream payload;
+        payload.SetSize(3); // a stale size and position must not leak into the result
+        payload.SetPosition(2);
+        if (!reader.ReadFrame(frame.Time, frame.X, frame.Y, payload))
+            break;
+        if (payload.Position() != 0)
+            throw std::logic_error("ReadFrame left the payload position away from 0");
+        frame.KeyFrame = reader.CurrentKeyFrame();
+        frame.Payload.assign(payload.Memory().begin(), payload.Memory().end());
+        frames.push_back(std::move(frame));
+    }
+    return frames;
+}
 
 class Reader : public ::testing::Test {
 protected:
@@ -66,12 +95,13 @@ TEST_F(Reader, ReadsSegmentAfterSegmentTracingEachOpening) {
     TReadFrame out{0, 0, 0, -1, Bytes(99, 0)}; // the buffer comes back at the payload's size
     const auto read = [&] { return other.ReadFrameToBuffer(out.Time, out.X, out.Y, out.Payload); };
     for (std::uint32_t i = 0; i < 6; ++i) {
-        bool found = false;
-        const TReadFrame frame = ReadOneFrame(reader, found);
-        EXPECT_EQ(
-            std::tuple(found, frame.Time, frame.KeyFrame, frame.Payload, reader.NeedsNextSegment()),
-            std::tuple(true, i / 2 * 10000 + i % 2 * 5000, static_cast<std::int32_t>(i / 2),
-                       Bytes(4, static_cast<std::uint8_t>(i / 2)), i % 2 == 1)); // once delivered
+        const auto frames = ReadAllFrames(reader, 1);
+        ASSERT_EQ(frames.size(), 1u);
+        const TReadFrame& frame = frames[0];
+        EXPECT_EQ(std::tuple(frame.Time, frame.KeyFrame, frame.Payload, reader.NeedsNextSegment()),
+                  std::tuple(i / 2 * 10000 + i % 2 * 5000, static_cast<std::int32_t>(i / 2),
+                             Bytes(4, static_cast<std::uint8_t>(i / 2)),
+                             i % 2 == 1)); // once delivered
         EXPECT_TRUE(read() && out.Time == frame.Time && out.Payload == frame.Payload);
     }
     EXPECT_EQ(std::tuple(NextTime(reader), read(), opened), std::tuple(Stop, false, 3));

@@ -1,10 +1,10 @@
 // Streaming: addresses and requests, and the streaming reader's two workers against a
 // fault-injecting server: what becomes available while it downloads, the answers it refuses or
 // retries, and destruction while the workers wait.
-#include "recording/ErrorOf.h"
 #include "recording/ScreenRecorderPlaybackStream.h"
 #include "shell/Messages.h"
 #include "support/CaptureTracer.h"
+#include "support/ErrorOf.h"
 #include "support/Pump.h"
 #include "support/Recordings.h"
 #include "support/TempDir.h"
@@ -53,9 +53,22 @@ TEST(StreamProtocol, AddressesSizesAndBlockSizes) {
 // that answers as the script would unless a test's fault says otherwise.
 class StreamDownload : public ::testing::Test {
 protected:
-    void WriteRecording(int keyFrames) {
+    // keyFrames key frames a second apart of noisy 96 x 64 pictures (segments of roughly
+    // 12 KiB), cursor entries and a voice track of 20000 pattern bytes.
+    void WriteRecording(std::uint32_t keyFrames) {
+        TRecordingContent content{96, 64, {}, {}, {}, {}};
+        for (std::uint32_t i = 0; i < keyFrames; ++i) {
+            content.Pictures.push_back({i * 1000, NoisePicture(96, 64, i)});
+            content.Pictures.push_back({i * 1000 + 500, NoisePicture(96, 64, i + 1000)});
+            content.Cursors.push_back(
+                {i * 1000 + 1, static_cast<std::uint16_t>(i), static_cast<std::uint16_t>(2 * i)});
+        }
+        for (std::size_t i = 0; i < 20000; ++i)
+            content.SoundTrack.push_back(static_cast<std::byte>(i * 31 + 7));
         fs::create_directories(FDir.Path() / "rec");
-        FLayout = WriteStreamRecording(FDir.File(FName), keyFrames);
+        TRecordingOptions options;
+        options.KeyFrameInterval = 1000; // each whole second opens a segment
+        FLayout = WriteRecordingFile(FDir.File(FName), content, options);
         FBytes = ReadFileBytes(FDir.File(FName));
     }
     void Serve(std::function<std::optional<TFaultReply>(const TFaultRequest&)> fault) {
@@ -92,7 +105,7 @@ protected:
         return static_cast<int>(std::ranges::count_if(FServer->Targets(), at));
     }
 
-    TWatchdog FWatchdog{"stream test", std::chrono::seconds(120)};
+    TWatchdog FWatchdog{std::chrono::seconds(120)};
     const std::string FName = "rec/a b&c.vsr";
     TTempDir FDir;
     TRecordingLayout FLayout;
@@ -220,6 +233,12 @@ TEST_F(StreamDownload, FaultyAnswersAreRefusedOrRetriedAndReportedOnce) {
         EXPECT_TRUE(!error.empty() || (stream->FirstPartNeeded() == index - 72 &&
                                        ReadFileBytes(stream->FileName()) == FBytes));
     }
+}
+
+// Threads of this process.
+std::size_t ThreadCount() {
+    const auto tasks = fs::directory_iterator("/proc/self/task");
+    return static_cast<std::size_t>(std::distance(begin(tasks), end(tasks)));
 }
 
 TEST_F(StreamDownload, DestructionWhileWorkersWaitEndsThemQuietly) {

@@ -29,7 +29,7 @@ std::string Get(const TPhpServer& server, const std::string& query) {
 TEST(VsrDownloadScript, AnswersExactlyTheRequestedBytesAndRefusesWhatItMustNotServe) {
     if (!TPhpServer::Available())
         GTEST_SKIP() << "php is not installed";
-    const TWatchdog watchdog("server script test", std::chrono::seconds(60));
+    const TWatchdog watchdog(std::chrono::seconds(60));
     const TTempDir root;
     const std::string site = root.File("site"), store = root.File("store"),
                       outside = root.File("o.vsr");

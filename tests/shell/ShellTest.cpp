@@ -2,6 +2,7 @@
 #include "shell/Format.h"
 #include "shell/LanguageFile.h"
 #include "support/CaptureTracer.h"
+#include "support/ErrorOf.h"
 #include "support/Files.h"
 #include "support/RunProcess.h"
 #include "support/TempDir.h"
@@ -84,12 +85,7 @@ TEST(Trace, LinesReachTheSinkUnchangedAndTheDebugChannelWhereVsrTraceSays) {
     EXPECT_EQ(capture.Lines(), std::vector<std::string>{
                                    "downloaded 4096 bytes in 12 ms -> new block size: 3413333"});
     auto previous = SetTracer(nullptr);
-    try {
-        TraceFmt("%d", 1);
-        ADD_FAILURE() << "no error without a sink";
-    } catch (const ETracer& e) {
-        EXPECT_STREQ(e.what(), "A TTracer is not initialized");
-    }
+    EXPECT_EQ(test::ErrorOf<ETracer>([] { TraceFmt("%d", 1); }), "A TTracer is not initialized");
     SetTracer(std::move(previous));
     test::TTempDir dir;
     const std::string file = dir.File("trace.log");

@@ -115,22 +115,9 @@ TEST_F(SndKitEntries, DamagedFrameHeadersPlayAsSilenceAndAreReportedThroughTheHo
         {layer + layer + "1", true},           // a third wideband layer
         {layer + layer + "0" + "0011", false}, // two are allowed
         {"1101", true},                        // a wideband submode that does not exist
-        {"0"
-         "1110"
-         "0000"
-         "0"
-         "01010",
-         true}, // an in-band request, then mode 10
-        {"0"
-         "1101"
-         "0001" +
-             std::string(13, '0') + "01001",
-         true}, // a user request, then 9
-        {"0"
-         "1110"
-         "1010" +
-             std::string(16, '0') + "00001",
-         false}}; // id 10: 16 bits
+        {"011100000001010", true},             // an in-band request, then mode 10
+        {"011010001" + std::string(13, '0') + "01001", true},   // a user request, then 9
+        {"011101010" + std::string(16, '0') + "00001", false}}; // id 10: 16 bits
     for (const auto& [header, damaged] : headers)
         EXPECT_EQ(check(frame(header)), damaged) << header;
     std::mt19937 random(7);

@@ -27,14 +27,10 @@ public:
         std::lock_guard lock(FSink->Mutex);
         return FSink->Lines;
     }
-    bool Contains(const std::string& line) const {
-        const auto lines = Lines();
-        return std::find(lines.begin(), lines.end(), line) != lines.end();
-    }
     std::size_t CountOf(const std::string& line) const {
-        const auto lines = Lines();
-        return static_cast<std::size_t>(std::count(lines.begin(), lines.end(), line));
+        return static_cast<std::size_t>(std::ranges::count(Lines(), line));
     }
+    bool Contains(const std::string& line) const { return CountOf(line) > 0; }
     void SetEnabled(bool enabled) { FSink->Enabled = enabled; }
     void Clear() {
         std::lock_guard lock(FSink->Mutex);

@@ -38,7 +38,6 @@ struct TXdgHome {
     TEnvScope Config{"XDG_CONFIG_HOME", Home.File("config")};
 
     std::string DataFile(const std::string& name) const { return Home.File("data/" + name); }
-    std::string ConfigFile(const std::string& name) const { return Home.File("config/" + name); }
 };
 
 } // namespace vsr::test

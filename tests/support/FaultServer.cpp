@@ -1,7 +1,6 @@
 #include "support/FaultServer.h"
 
 #include <arpa/inet.h>
-#include <cstdlib>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -12,21 +11,6 @@
 namespace vsr::test {
 
 namespace {
-
-constexpr int PollStepMs = 10;
-
-std::string Decode(const std::string& text) {
-    std::string result;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size()) {
-            result += static_cast<char>(std::strtol(text.substr(i + 1, 2).c_str(), nullptr, 16));
-            i += 2;
-        } else {
-            result += text[i];
-        }
-    }
-    return result;
-}
 
 void SendAll(int fd, const std::string& data) {
     std::size_t done = 0;
@@ -44,54 +28,15 @@ std::string Head(int status, std::size_t contentLength) {
            "\r\nContent-Type: application/octet-stream\r\nConnection: close\r\n\r\n";
 }
 
-void CloseWithReset(int fd) {
-    linger option{1, 0};
-    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &option, sizeof(option));
-    ::close(fd);
-}
-
 } // namespace
 
 std::string TFaultRequest::Query(const std::string& key) const {
-    const std::size_t query = Target.find('?');
-    if (query == std::string::npos)
-        return {};
-    std::size_t start = query + 1;
-    while (start <= Target.size()) {
-        std::size_t end = Target.find('&', start);
-        if (end == std::string::npos)
-            end = Target.size();
-        const std::string pair = Target.substr(start, end - start);
-        if (pair.starts_with(key + "="))
-            return Decode(pair.substr(key.size() + 1));
-        start = end + 1;
-    }
+    for (const std::string separator : {"?", "&"})
+        if (const std::size_t at = Target.find(separator + key + "="); at != std::string::npos) {
+            const std::size_t start = at + key.size() + 2;
+            return Target.substr(start, Target.find('&', start) - start);
+        }
     return {};
-}
-
-std::int64_t TFaultRequest::QueryNumber(const std::string& key) const {
-    return std::strtoll(Query(key).c_str(), nullptr, 10);
-}
-
-TFaultReply TFaultReply::Answer(int status, std::string body) {
-    TFaultReply reply;
-    reply.Status = status;
-    reply.Body = std::move(body);
-    return reply;
-}
-
-TFaultReply TFaultReply::Silent() {
-    TFaultReply reply;
-    reply.Kind = TKind::Silent;
-    return reply;
-}
-
-TFaultReply TFaultReply::ResetMidBody(std::string body, std::size_t bytesBeforeReset) {
-    TFaultReply reply;
-    reply.Kind = TKind::ResetMidBody;
-    reply.Body = std::move(body);
-    reply.BytesBeforeReset = bytesBeforeReset;
-    return reply;
 }
 
 TFaultServer::TFaultServer(TFaultHandler handler) : FHandler(std::move(handler)) {
@@ -120,21 +65,12 @@ TFaultServer::~TFaultServer() {
     ::close(FWakePipe[1]);
 }
 
-std::string TFaultServer::BaseURL() const {
-    return "http://127.0.0.1:" + std::to_string(FPort) + "/";
-}
-
-std::vector<std::string> TFaultServer::Targets() const {
-    std::lock_guard lock(FLock);
-    return FTargets;
-}
-
 void TFaultServer::Serve() {
     for (;;) {
         std::vector<pollfd> fds{{FWakePipe[0], POLLIN, 0}, {FListener, POLLIN, 0}};
         for (const auto& [fd, connection] : FConnections)
             fds.push_back({fd, POLLIN, 0});
-        ::poll(fds.data(), fds.size(), PollStepMs);
+        ::poll(fds.data(), fds.size(), 10); // ms: parked replies are looked at this often
         if (fds[0].revents)
             return;
         if (fds[1].revents & POLLIN)
@@ -187,18 +123,17 @@ bool TFaultServer::Receive(int fd, TConnection& connection) {
 // A parked connection gets its answer once the reply is ready; a silent one never does.
 bool TFaultServer::Respond(int fd, TConnection& connection) {
     const TFaultReply& reply = connection.Reply;
-    if (!connection.Parked || reply.Kind == TFaultReply::TKind::Silent)
+    if (!connection.Parked || reply.Kind == TFaultReply::TKind::Silent ||
+        (reply.ReadyWhen && !reply.ReadyWhen()))
         return true;
-    if (reply.ReadyWhen && !reply.ReadyWhen())
-        return true;
-    if (reply.Kind == TFaultReply::TKind::ResetMidBody) {
-        SendAll(fd, Head(reply.Status, reply.Body.size()) +
-                        reply.Body.substr(0, reply.BytesBeforeReset));
-        CloseWithReset(fd);
-        return false;
-    }
-    SendAll(fd, Head(reply.Status, reply.Body.size()) + reply.Body);
-    ::shutdown(fd, SHUT_WR);
+    const bool reset = reply.Kind == TFaultReply::TKind::ResetMidBody;
+    SendAll(fd, Head(reply.Status, reply.Body.size()) +
+                    reply.Body.substr(0, reset ? reply.BytesBeforeReset : std::string::npos));
+    const linger hardClose{1, 0}; // a reset instead of an orderly end
+    if (reset)
+        ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hardClose, sizeof(hardClose));
+    else
+        ::shutdown(fd, SHUT_WR);
     ::close(fd);
     return false;
 }

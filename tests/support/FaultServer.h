@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -17,9 +18,11 @@ namespace vsr::test {
 
 struct TFaultRequest {
     std::string Target; // path and query, as sent
-    // The query value of key, percent-decoded; empty when missing.
+    // The query value of key as sent; empty when missing.
     std::string Query(const std::string& key) const;
-    std::int64_t QueryNumber(const std::string& key) const;
+    std::int64_t QueryNumber(const std::string& key) const {
+        return std::strtoll(Query(key).c_str(), nullptr, 10);
+    }
 };
 
 struct TFaultReply {
@@ -30,9 +33,13 @@ struct TFaultReply {
     std::size_t BytesBeforeReset = 0; // ResetMidBody: body bytes sent before the reset
     std::function<bool()> ReadyWhen;  // Answer: held back until this returns true
 
-    static TFaultReply Answer(int status, std::string body);
-    static TFaultReply Silent();
-    static TFaultReply ResetMidBody(std::string body, std::size_t bytesBeforeReset);
+    static TFaultReply Answer(int status, std::string body) {
+        return {TKind::Answer, status, std::move(body), 0, {}};
+    }
+    static TFaultReply Silent() { return {TKind::Silent, 200, {}, 0, {}}; }
+    static TFaultReply ResetMidBody(std::string body, std::size_t bytesBeforeReset) {
+        return {TKind::ResetMidBody, 200, std::move(body), bytesBeforeReset, {}};
+    }
 };
 
 using TFaultHandler = std::function<TFaultReply(const TFaultRequest& request)>;
@@ -47,9 +54,12 @@ public:
 
     int Port() const { return FPort; }
     // "http://127.0.0.1:PORT/"
-    std::string BaseURL() const;
+    std::string BaseURL() const { return "http://127.0.0.1:" + std::to_string(FPort) + "/"; }
     // The targets of all requests so far, in arrival order.
-    std::vector<std::string> Targets() const;
+    std::vector<std::string> Targets() const {
+        std::lock_guard lock(FLock);
+        return FTargets;
+    }
     std::size_t OpenConnections() const { return FOpenConnections; }
 
 private:

@@ -28,6 +28,12 @@ template <typename T> void Put(std::vector<std::byte>& out, T value) {
     const auto* bytes = reinterpret_cast<const std::byte*>(&value);
     out.insert(out.end(), bytes, bytes + sizeof value);
 }
+// bytes with value's bytes written at offset at.
+template <typename T>
+std::vector<std::byte> Patched(std::vector<std::byte> bytes, std::size_t at, const T& value) {
+    std::memcpy(bytes.data() + at, &value, sizeof value);
+    return bytes;
+}
 template <typename T> T Get(std::span<const std::byte> bytes, std::size_t at) {
     T value;
     std::memcpy(&value, bytes.data() + at, sizeof value);

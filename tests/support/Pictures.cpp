@@ -41,15 +41,6 @@ TScreenPicture WithRect(TScreenPicture picture, std::int32_t x, std::int32_t y, 
     return picture;
 }
 
-TScreenPicture TilePicture(std::int32_t columns, std::int32_t rows,
-                           const std::vector<std::uint32_t>& colours) {
-    TScreenPicture picture(columns * 32, rows * 32);
-    for (std::int32_t y = 0; y < picture.Height; ++y)
-        for (std::int32_t x = 0; x < picture.Width; ++x)
-            picture.At(x, y) = colours.at(static_cast<std::size_t>((y / 32) * columns + x / 32));
-    return picture;
-}
-
 TScreenPicture Expanded555(const TScreenPicture& picture) {
     TScreenPicture result = picture;
     for (std::uint32_t& pixel : result.Pixels) {

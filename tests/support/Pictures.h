@@ -22,9 +22,6 @@ TScreenPicture NoisePicture(std::int32_t width, std::int32_t height, std::uint32
 // picture with a rectangle filled with colour.
 TScreenPicture WithRect(TScreenPicture picture, std::int32_t x, std::int32_t y, std::int32_t width,
                         std::int32_t height, std::uint32_t colour);
-// Solid 32 x 32 tiles: tile (column, row) has colour colours[row * columns + column].
-TScreenPicture TilePicture(std::int32_t columns, std::int32_t rows,
-                           const std::vector<std::uint32_t>& colours);
 // A smooth picture that survives JPEG compression closely.
 TScreenPicture SmoothPicture(std::int32_t width, std::int32_t height);
 
