@@ -15,7 +15,7 @@
 #include <random>
 #include <regex>
 
-// Picture specifications name only the fields that matter; the rest keep their defaults.
+// Picture descriptions name only the fields that matter; the rest keep their defaults.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 namespace vsr::test {
