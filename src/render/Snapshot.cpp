@@ -9,9 +9,38 @@ namespace vsr {
 
 namespace {
 
-// The key frame before the first one later than time, scanning in index order as the reader's
-// SeekTime does (in an index whose times do not decrease: the last one not later than time).
-// None without key frames.
+enum class TKeyFramePicture { Compose, Held };
+
+TComposeCount Compose(TCustomScreenRecorderPlaybackFile& reader, std::size_t keyFrame,
+                      std::uint32_t time, TBitmap32& bitmap, TNextFrame* next,
+                      TKeyFramePicture keyPicture) {
+    TComposeCount count;
+    const std::uint32_t keyTime = reader.KeyFrameTime(keyFrame);
+    reader.SeekTime(keyTime);
+    TNextFrame local;
+    TNextFrame& frame = next ? *next : local;
+    frame.Valid = false;
+    TTileDecoder decoder(TileLimitFor(reader.Header().Width, reader.Header().Height));
+    while (reader.ReadFrame(frame.Time, frame.X, frame.Y, frame.Payload)) {
+        if (frame.Time > time) {
+            frame.Valid = true;
+            break;
+        }
+        ++count.Records;
+        if (keyPicture == TKeyFramePicture::Held && frame.Time <= keyTime)
+            continue;
+        if (const TTileImage* tile = decoder.TileToBitmap(frame.Payload)) {
+            BlitTile(bitmap, tile->View(), frame.X, frame.Y);
+            ++count.Drawn;
+        }
+    }
+    return count;
+}
+
+} // namespace
+
+// Scans in index order as the reader's SeekTime does (in an index whose times do not
+// decrease: the last one not later than time).
 std::optional<std::size_t> KeyFrameAt(const TCustomScreenRecorderPlaybackFile& reader,
                                       std::uint32_t time) {
     std::optional<std::size_t> found;
@@ -20,28 +49,20 @@ std::optional<std::size_t> KeyFrameAt(const TCustomScreenRecorderPlaybackFile& r
     return found;
 }
 
-} // namespace
-
 TComposeCount ComposeAt(TCustomScreenRecorderPlaybackFile& reader, std::uint32_t time,
-                        TBitmap32& bitmap) {
-    TComposeCount count;
+                        TBitmap32& bitmap, TNextFrame* next) {
     const std::optional<std::size_t> keyFrame = KeyFrameAt(reader, time);
-    if (!keyFrame)
-        return count;
-    reader.SeekTime(reader.KeyFrameTime(*keyFrame));
-    TMemoryStream payload;
-    TTileDecoder decoder(TileLimitFor(reader.Header().Width, reader.Header().Height));
-    std::uint32_t frameTime = 0;
-    std::int32_t x = 0;
-    std::int32_t y = 0;
-    while (reader.ReadFrame(frameTime, x, y, payload) && frameTime <= time) {
-        ++count.Records;
-        if (const TTileImage* tile = decoder.TileToBitmap(payload)) {
-            BlitTile(bitmap, tile->View(), x, y);
-            ++count.Drawn;
-        }
+    if (!keyFrame) {
+        if (next)
+            next->Valid = false;
+        return {};
     }
-    return count;
+    return Compose(reader, *keyFrame, time, bitmap, next, TKeyFramePicture::Compose);
+}
+
+TComposeCount ComposeFromKeyFrame(TCustomScreenRecorderPlaybackFile& reader, std::size_t keyFrame,
+                                  std::uint32_t time, TBitmap32& bitmap, TNextFrame* next) {
+    return Compose(reader, keyFrame, time, bitmap, next, TKeyFramePicture::Held);
 }
 
 std::optional<TPoint> NextCursorPos(const TCursorList& cursors, std::uint32_t time) {

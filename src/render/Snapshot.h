@@ -18,12 +18,32 @@ struct TComposeCount {
     std::int64_t Drawn = 0;   // of them, tiles that could be decoded and were copied
 };
 
-// Positions reader at the last key frame whose time (the first one's counting as 0) is not
-// above time and copies every record whose Time is not above it into bitmap, stopping at the
-// first later record (times do not decrease within a recording). bitmap keeps what it held
-// where no tile falls.
+// The first record later than the composed time, which composing had to read: a caller that
+// goes on playing from there starts with it.
+struct TNextFrame {
+    bool Valid = false;
+    std::uint32_t Time = 0;
+    std::int32_t X = 0;
+    std::int32_t Y = 0;
+    TMemoryStream Payload;
+};
+
+// The last key frame whose time (the first one's counting as 0) is not above time; none
+// without key frames.
+std::optional<std::size_t> KeyFrameAt(const TCustomScreenRecorderPlaybackFile& reader,
+                                      std::uint32_t time);
+
+// Positions reader at KeyFrameAt(time) and copies every record whose Time is not above it
+// into bitmap, stopping at the first later record (times do not decrease within a recording),
+// which goes to next when given. bitmap keeps what it held where no tile falls.
 TComposeCount ComposeAt(TCustomScreenRecorderPlaybackFile& reader, std::uint32_t time,
-                        TBitmap32& bitmap);
+                        TBitmap32& bitmap, TNextFrame* next = nullptr);
+
+// As ComposeAt, on a bitmap that already holds the picture composed at keyFrame's time (a
+// cached key frame): the records up to that time are read but not decoded again.
+TComposeCount ComposeFromKeyFrame(TCustomScreenRecorderPlaybackFile& reader, std::size_t keyFrame,
+                                  std::uint32_t time, TBitmap32& bitmap,
+                                  TNextFrame* next = nullptr);
 
 // The next recorded cursor position after time: the first entry, in track order, whose Time
 // is greater. None when no entry is later.
