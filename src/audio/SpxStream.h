@@ -48,6 +48,7 @@ public:
     const TRecordSilenceList* Silences() const { return FSilences.get(); }
     std::int64_t TotalSilence() const { return FTotalSilence; }
     std::int64_t PcmBlock() const { return FPcmBlock; }
+    std::int64_t FrameBytes() const { return FFrameBytes; } // decoded bytes of one Speex frame
     std::int64_t CompBlock() const { return FCompBlock; }
     std::int64_t DataStart() const { return FDataStart; }
     std::int64_t DataEnd() const { return FDataEnd; }

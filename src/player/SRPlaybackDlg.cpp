@@ -1,6 +1,7 @@
 // Creation and destruction of the player window, its private messages and its close query.
 #include "player/SRPlaybackDlg.h"
 
+#include "app/Registration.h"
 #include "audio/SndKitLibrary.h"
 #include "controls/PlayTrackBar.h"
 #include "controls/UserPaintPanel.h"
@@ -10,7 +11,6 @@
 #include "shell/Format.h"
 #include "shell/LanguageFile.h"
 #include "shell/Messages.h"
-#include "app/Registration.h"
 #include "shell/Trace.h"
 
 #include <QCloseEvent>
@@ -38,6 +38,7 @@ void TSRPlaybackDlg::BuildWindow() {
     CreateControls();
     CreateMenus();
     CreateHintPanel();
+    CreateWatching();
     WireComponents();
 }
 

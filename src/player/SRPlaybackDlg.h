@@ -27,6 +27,7 @@
 #include "recording/ScreenRecorderOverlayFile.h"
 #include "render/Bitmap32.h"
 #include "render/Geometry.h"
+#include "render/Snapshot.h"
 
 #include <QImage>
 #include <QMainWindow>
@@ -48,6 +49,9 @@ class QFrame;
 class QLabel;
 class QMenu;
 class QShowEvent;
+class QKeyEvent;
+class QDragEnterEvent;
+class QDropEvent;
 class QProgressBar;
 class QScrollArea;
 class QTimer;
@@ -82,6 +86,7 @@ std::string FormatTime(std::int64_t seconds, std::string_view separator);
 
 class TSRPlaybackDlg : public QMainWindow {
     Q_OBJECT
+    friend struct TSRPlaybackDlgKeys;
 
 public:
     // Creates the window in its framed view with the controls shown and the picture
@@ -329,6 +334,49 @@ private:
     std::unique_ptr<TMessageTarget> FStreamMessages;
     // AudioPlayback.Paused as it was when the loop began to wait for data (worker only).
     bool FPausedBeforeBuffering = false;
+
+    // Watching (SRPlaybackDlgSeek.cpp, SRPlaybackDlgKeys.cpp, SRPlaybackDlgDrop.cpp): exact
+    // seek, keys, the go-to box, the overlay texts, dropped files and addresses.
+public:
+    // Shows the picture, pointer and voice position at ms (clamped to the recording); resumes
+    // if it was playing, otherwise stays paused there. False, with the reason in the status
+    // panel, where the recording cannot seek yet (a stream before its last part).
+    bool SeekTo(std::uint32_t ms);
+    // The recording's length in ms: the later of its pictures' and its voice's end.
+    std::uint32_t RecordingLength() const;
+    // The shown overlay text (speed, volume), empty when none shows.
+    std::string OverlayText() const;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void CreateWatching();
+    void SeekBy(std::int64_t deltaMs);
+    bool SeekAllowed(std::uint32_t ms) const;
+    void SetTransportRunning(bool paused);
+    void ShowStatusText(std::string_view text);
+    void ShowOverlayText(const std::string& text);
+    void PlayPauseKey();
+    void GoToTimeClick();
+    void ToggleFullScreen();
+    void MRestoreClick();
+    void CloseOrQuit();
+    void ToggleShortcutHelp();
+    void UpdateMenuShortcuts();
+    void PlayPanelDoubleClick();
+    // The record the last seek's composition read past; the loop starts with it.
+    TNextFrame FNextFrame;
+    QLabel* OverlayLabel = nullptr;
+    QTimer* OverlayTimer = nullptr;
+    QTimer* StatusTextTimer = nullptr; // while it runs, the status panel shows a short text
+    QLabel* ShortcutHelp = nullptr;
+    QAction* MGoToTime = nullptr;
+    QAction* MCloseRecording = nullptr;
+    QAction* MShortcuts = nullptr;
+    QMenu* MSpeed = nullptr;
 
     // Components; the message target last, so that it goes first.
     TAudioOut AudioPlayback;

@@ -78,6 +78,7 @@ void TSRPlaybackDlg::CloseRecording() {
     FStopEvent.Set();
     BackExec1.WaitFor(TWaitMode::ProcessMessages);
     FReader.reset();
+    FNextFrame.Valid = false;
     ClearSeekBar();
     FBitmap.reset();
     FAudioStream.reset();

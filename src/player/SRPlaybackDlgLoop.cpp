@@ -97,10 +97,18 @@ void TSRPlaybackDlg::BackExec1Exec(TCustomBackExec& sender) {
             continue;
         std::int32_t x = 0;
         std::int32_t y = 0;
-        if (!FReader->ReadFrame(time, x, y, payload))
+        TMemoryStream* frame = &payload;
+        if (FNextFrame.Valid) {
+            FNextFrame.Valid = false;
+            time = FNextFrame.Time;
+            x = FNextFrame.X;
+            y = FNextFrame.Y;
+            frame = &FNextFrame.Payload;
+        } else if (!FReader->ReadFrame(time, x, y, payload)) {
             break;
+        }
         ++frames;
-        DrawFrame(payload, time, x, y, decoder);
+        DrawFrame(*frame, time, x, y, decoder);
         if (!WaitRunEvent())
             break;
     }

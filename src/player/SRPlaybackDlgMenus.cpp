@@ -19,9 +19,14 @@ namespace vsr {
 
 namespace {
 
-QAction* AddEntry(QMenu* menu, const char* name, const char* caption) {
+// The keys work everywhere through the window's keyPressEvent; on the entry they show in the
+// menu and act only while it is open.
+QAction* AddEntry(QMenu* menu, const char* name, const char* caption,
+                  const QList<QKeySequence>& keys = {}) {
     QAction* action = menu->addAction(caption);
     action->setObjectName(name);
+    action->setShortcuts(keys);
+    action->setShortcutContext(Qt::WidgetShortcut);
     return action;
 }
 
@@ -35,11 +40,9 @@ void HideEntry(QAction* action) {
 void TSRPlaybackDlg::CreateMenus() {
     TePopupMenu1 = new QMenu(this);
     TePopupMenu1->setObjectName("TePopupMenu1");
-    MMaximize = AddEntry(TePopupMenu1, "MMaximize", "Full Screen View");
-    HideEntry(MMaximize);
-    MRestore = AddEntry(TePopupMenu1, "MRestore", "Window Mode View");
-    HideEntry(MRestore);
-    HideEntry(TePopupMenu1->addSeparator());
+    MMaximize = AddEntry(TePopupMenu1, "MMaximize", "Full Screen View", {Qt::Key_F, Qt::Key_F11});
+    MRestore = AddEntry(TePopupMenu1, "MRestore", "Window Mode View", {Qt::Key_Escape});
+    TePopupMenu1->addSeparator();
     TePopupMenu1->addAction(MStretch);
     HideEntry(MStretch);
     MTrackBarVisible = AddEntry(TePopupMenu1, "MTrackBarVisible", "Show Player Controls");
@@ -47,11 +50,25 @@ void TSRPlaybackDlg::CreateMenus() {
     MTrackBarVisible->setChecked(true);
     MMinimizetoTaskbar = AddEntry(TePopupMenu1, "MMinimizetoTaskbar", "Minimize to Taskbar");
     TePopupMenu1->addSeparator();
-    MOpen = AddEntry(TePopupMenu1, "MOpen", "Open/Load New File");
-    MOpenURL = AddEntry(TePopupMenu1, "MOpenURL", "Open URL");
+    MGoToTime =
+        AddEntry(TePopupMenu1, "MGoToTime", "Go to Time...", {QKeySequence(Qt::CTRL | Qt::Key_G)});
+    MSpeed = TePopupMenu1->addMenu("Speed");
+    MSpeed->setObjectName("MSpeed");
     TePopupMenu1->addSeparator();
+    MOpen =
+        AddEntry(TePopupMenu1, "MOpen", "Open/Load New File", {QKeySequence(Qt::CTRL | Qt::Key_O)});
+    MOpenURL = AddEntry(TePopupMenu1, "MOpenURL", "Open URL", {QKeySequence(Qt::CTRL | Qt::Key_U)});
+    MCloseRecording = AddEntry(TePopupMenu1, "MCloseRecording", "Close Recording",
+                               {QKeySequence(Qt::CTRL | Qt::Key_W), Qt::Key_Q});
+    TePopupMenu1->addSeparator();
+    MShortcuts =
+        AddEntry(TePopupMenu1, "MShortcuts", "Keyboard Shortcuts", {Qt::Key_F1, Qt::Key_Question});
     MClose = AddEntry(TePopupMenu1, "MClose", "Close/Exit");
 
+    connect(MRestore, &QAction::triggered, this, [this] { MRestoreClick(); });
+    connect(MGoToTime, &QAction::triggered, this, [this] { GoToTimeClick(); });
+    connect(MCloseRecording, &QAction::triggered, this, [this] { CloseOrQuit(); });
+    connect(MShortcuts, &QAction::triggered, this, [this] { ToggleShortcutHelp(); });
     connect(TePopupMenu1, &QMenu::aboutToShow, this, [this] { TePopupMenu1Popup(); });
     connect(MMaximize, &QAction::triggered, this, [this] { MMaximizeClick(); });
     // Toggled by the handler itself, not by the entry's own check mark.
@@ -75,6 +92,10 @@ void TSRPlaybackDlg::CreateMenus() {
 
 void TSRPlaybackDlg::TePopupMenu1Popup() {
     MTrackBarVisible->setChecked(ControlsPanel->isVisible());
+    MMaximize->setEnabled(!FFullScreen);
+    MRestore->setEnabled(FFullScreen);
+    MGoToTime->setEnabled(HasRecording() && SeekAllowed(0));
+    MCloseRecording->setText(HasRecording() ? "Close Recording" : "Quit");
 }
 
 // Covers the primary screen exactly, without border.
@@ -91,7 +112,34 @@ void TSRPlaybackDlg::MMaximizeClick() {
     FFullScreen = true;
 }
 
-// Also the double-click on the picture; in natural size the picture is centred again.
+// Back to the framed window with its controls, the picture fitted into it.
+void TSRPlaybackDlg::MRestoreClick() {
+    if (!FFullScreen)
+        return;
+    const bool wasVisible = isVisible();
+    setWindowState(windowState() & ~Qt::WindowFullScreen);
+    setWindowFlag(Qt::FramelessWindowHint, false);
+    if (FSavedBounds.isValid())
+        setGeometry(FSavedBounds);
+    FFullScreen = false;
+    MStretch->setChecked(true);
+    ControlsPanel->show();
+    if (wasVisible)
+        show();
+    UpdateLayout();
+}
+
+// In full screen a double-click leaves it; in the framed window it shows or hides the
+// controls.
+void TSRPlaybackDlg::PlayPanelDoubleClick() {
+    if (FFullScreen)
+        MRestoreClick();
+    else
+        MTrackBarVisibleClick();
+}
+
+// Also the double-click on the picture in the framed window; in natural size the picture is centred
+// again.
 void TSRPlaybackDlg::MTrackBarVisibleClick() {
     ControlsPanel->setVisible(!ControlsPanel->isVisible());
     MTrackBarVisible->setChecked(ControlsPanel->isVisible());

@@ -71,7 +71,7 @@ bool TSRPlaybackDlg::PlayPanelEvent(QEvent* event) {
         PlayPanelMouseDown();
         return false;
     case QEvent::MouseButtonDblClick:
-        MTrackBarVisibleClick();
+        PlayPanelDoubleClick();
         return true;
     default:
         return false;

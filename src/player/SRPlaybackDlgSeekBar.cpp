@@ -51,7 +51,7 @@ void TSRPlaybackDlg::UpdateTimerTimer() {
         ShowTimes(PlayTime() / 1000);
     }
     PlayPanel->update();
-    StreamStatusPanel->setVisible(FBuffering);
+    StreamStatusPanel->setVisible(FBuffering || StatusTextTimer->isActive());
 }
 
 // The bar only displays progress: every press is dropped before the bar acts on it.

@@ -46,6 +46,7 @@ void TSRPlaybackDlg::PlayFromBeginning() {
     FBitmap->SetSize(FReader->Header().Width, FReader->Header().Height);
     UpdateLayout();
     FReader->SeekTime(0);
+    FNextFrame.Valid = false;
     FAudioStream->Seek(0, TSeekOrigin::Begin);
     AudioTrackBar->SetPosition(0); // the header shows before the first display update
     ShowTimes(0);
@@ -136,7 +137,6 @@ void TSRPlaybackDlg::StopRunAndWait() {
     FStopEvent.Set();
     BackExec1.WaitFor(TWaitMode::ProcessMessages);
     FStopEvent.Reset();
-    Trace("Seek key frame");
 }
 
 // The buttons and the run event stay as they were: a jump while paused draws the first tile
@@ -147,6 +147,8 @@ void TSRPlaybackDlg::JumpKeyFrame(bool forward) {
         return;
     const bool paused = AudioPlayback.Paused();
     StopRunAndWait();
+    Trace("Seek key frame");
+    FNextFrame.Valid = false;
     const std::uint32_t time = FReader->SeekKeyFrame(forward);
     if (time < FReader->Header().StopTickCount) {
         FAudioStream->SetPlayPosition(static_cast<std::uint32_t>(time * 16u));

@@ -1,0 +1,181 @@
+// The keys of the player, its overlay texts (speed, volume, the shortcut list) and the menu
+// entries that show the same shortcuts.
+#include "player/SRPlaybackDlg.h"
+
+#include "controls/UserPaintPanel.h"
+
+#include <QAction>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
+#include <QTimer>
+#include <QToolButton>
+
+#include <functional>
+#include <vector>
+
+namespace vsr {
+
+namespace {
+
+constexpr int cOverlayTextMs = 1000;
+
+struct TKeyBinding {
+    Qt::Key Key;
+    Qt::KeyboardModifiers Modifiers;
+    const char* Keys;   // as the shortcut list shows them
+    const char* Action; // empty: listed with the binding above it
+    std::function<void(TSRPlaybackDlg&)> Run;
+};
+
+// Shift is part of typing '?', '[' and ']' on many layouts, so it does not count for them.
+bool Matches(const TKeyBinding& binding, const QKeyEvent& event) {
+    if (event.key() != binding.Key)
+        return false;
+    Qt::KeyboardModifiers modifiers =
+        event.modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    if (binding.Key == Qt::Key_Question || binding.Key == Qt::Key_BracketLeft ||
+        binding.Key == Qt::Key_BracketRight)
+        modifiers &= ~Qt::ShiftModifier;
+    return modifiers == binding.Modifiers;
+}
+
+} // namespace
+
+// The window's friend, so that the table reaches its private handlers.
+struct TSRPlaybackDlgKeys {
+    static std::vector<TKeyBinding> Bindings() {
+        using W = TSRPlaybackDlg;
+        const auto none = Qt::NoModifier;
+        return {
+            {Qt::Key_Space, none, "Space", "Play / pause", [](W& w) { w.PlayPauseKey(); }},
+            {Qt::Key_Left, none, "Left / Right", "Back / forward 5 seconds",
+             [](W& w) { w.SeekBy(-5000); }},
+            {Qt::Key_Right, none, "", "", [](W& w) { w.SeekBy(5000); }},
+            {Qt::Key_Left, Qt::ShiftModifier, "Shift+Left / Right", "Back / forward 1 second",
+             [](W& w) { w.SeekBy(-1000); }},
+            {Qt::Key_Right, Qt::ShiftModifier, "", "", [](W& w) { w.SeekBy(1000); }},
+            {Qt::Key_Left, Qt::ControlModifier, "Ctrl+Left / Right", "Back / forward 1 minute",
+             [](W& w) { w.SeekBy(-60000); }},
+            {Qt::Key_Right, Qt::ControlModifier, "", "", [](W& w) { w.SeekBy(60000); }},
+            {Qt::Key_Home, none, "Home", "To the start", [](W& w) { w.SeekTo(0); }},
+            {Qt::Key_G, Qt::ControlModifier, "Ctrl+G", "Go to a time",
+             [](W& w) { w.GoToTimeClick(); }},
+            {Qt::Key_F, none, "F / F11", "Full screen on and off",
+             [](W& w) { w.ToggleFullScreen(); }},
+            {Qt::Key_F11, none, "", "", [](W& w) { w.ToggleFullScreen(); }},
+            {Qt::Key_Escape, none, "Escape", "Leave full screen", [](W& w) { w.MRestoreClick(); }},
+            {Qt::Key_O, Qt::ControlModifier, "Ctrl+O", "Open a file", [](W& w) { w.MOpenClick(); }},
+            {Qt::Key_U, Qt::ControlModifier, "Ctrl+U", "Open a URL",
+             [](W& w) { w.MOpenURLClick(); }},
+            {Qt::Key_W, Qt::ControlModifier, "Ctrl+W / Q", "Close the recording, or quit",
+             [](W& w) { w.CloseOrQuit(); }},
+            {Qt::Key_Q, none, "", "", [](W& w) { w.CloseOrQuit(); }},
+            {Qt::Key_F1, none, "F1 / ?", "This list", [](W& w) { w.ToggleShortcutHelp(); }},
+            {Qt::Key_Question, none, "", "", [](W& w) { w.ToggleShortcutHelp(); }},
+        };
+    }
+};
+
+void TSRPlaybackDlg::keyPressEvent(QKeyEvent* event) {
+    // Any key closes the shortcut list; its own keys only close it.
+    if (ShortcutHelp->isVisible() && event->key() != Qt::Key_F1 &&
+        event->key() != Qt::Key_Question) {
+        ShortcutHelp->hide();
+        if (event->key() == Qt::Key_Escape)
+            return;
+    }
+    for (const TKeyBinding& binding : TSRPlaybackDlgKeys::Bindings()) {
+        if (Matches(binding, *event)) {
+            binding.Run(*this);
+            event->accept();
+            return;
+        }
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+void TSRPlaybackDlg::PlayPauseKey() {
+    if (PauseButton->isEnabled())
+        PauseButtonClick();
+    else if (PlayButton->isEnabled())
+        PlayButtonClick();
+}
+
+void TSRPlaybackDlg::CloseOrQuit() {
+    if (HasRecording())
+        CloseRecording();
+    else
+        MCloseClick();
+}
+
+void TSRPlaybackDlg::ToggleFullScreen() {
+    if (FFullScreen)
+        MRestoreClick();
+    else
+        MMaximizeClick();
+}
+
+void TSRPlaybackDlg::ShowOverlayText(const std::string& text) {
+    OverlayLabel->setText(QString::fromStdString(text));
+    OverlayLabel->adjustSize();
+    OverlayLabel->move(16, 16);
+    OverlayLabel->show();
+    OverlayLabel->raise();
+    OverlayTimer->start(cOverlayTextMs);
+}
+
+std::string TSRPlaybackDlg::OverlayText() const {
+    return OverlayLabel->isVisible() ? OverlayLabel->text().toStdString() : std::string();
+}
+
+void TSRPlaybackDlg::ToggleShortcutHelp() {
+    if (ShortcutHelp->isVisible()) {
+        ShortcutHelp->hide();
+        return;
+    }
+    QString rows;
+    for (const TKeyBinding& binding : TSRPlaybackDlgKeys::Bindings())
+        if (*binding.Action)
+            rows += QString("<tr><td><b>%1</b></td><td>&nbsp;&nbsp;%2</td></tr>")
+                        .arg(QString(binding.Keys).toHtmlEscaped(), binding.Action);
+    ShortcutHelp->setText("<table>" + rows + "</table>");
+    ShortcutHelp->adjustSize();
+    const QWidget* area = ShortcutHelp->parentWidget();
+    ShortcutHelp->move((area->width() - ShortcutHelp->width()) / 2,
+                       (area->height() - ShortcutHelp->height()) / 2);
+    ShortcutHelp->show();
+    ShortcutHelp->raise();
+}
+
+void TSRPlaybackDlg::CreateWatching() {
+    OverlayLabel = new QLabel(PlayPanel);
+    OverlayLabel->setObjectName("OverlayLabel");
+    OverlayLabel->setStyleSheet("QLabel { color: white; background-color: rgba(0, 0, 0, 170);"
+                                " padding: 6px 12px; border-radius: 6px; font-size: 16pt; }");
+    OverlayLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
+    OverlayLabel->hide();
+    OverlayTimer = CreateTimer("OverlayTimer", cOverlayTextMs);
+    OverlayTimer->setSingleShot(true);
+    connect(OverlayTimer, &QTimer::timeout, OverlayLabel, &QLabel::hide);
+    StatusTextTimer = CreateTimer("StatusTextTimer", 2000);
+    StatusTextTimer->setSingleShot(true);
+    connect(StatusTextTimer, &QTimer::timeout, this, [this] {
+        StreamProgress->show();
+        StreamStatusPanel->setVisible(FBuffering);
+    });
+    ShortcutHelp = new QLabel(centralWidget());
+    ShortcutHelp->setObjectName("ShortcutHelp");
+    ShortcutHelp->setTextFormat(Qt::RichText);
+    ShortcutHelp->setStyleSheet("QLabel { color: white; background-color: rgba(0, 0, 0, 200);"
+                                " padding: 16px; border-radius: 8px; }");
+    ShortcutHelp->hide();
+    // Keys go to the window: a focused button would take Space for itself.
+    for (QWidget* child : findChildren<QWidget*>())
+        child->setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::StrongFocus);
+    setAcceptDrops(true);
+}
+
+} // namespace vsr

@@ -1,0 +1,133 @@
+// Exact seek: the picture, pointer and voice at any time, reached by keys and the go-to box.
+#include "player/SRPlaybackDlg.h"
+
+#include "controls/PlayTrackBar.h"
+#include "controls/UserPaintPanel.h"
+#include "player/GoToTimeBox.h"
+#include "recording/ScreenRecorderPlaybackStream.h"
+#include "shell/Messages.h"
+#include "shell/Trace.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QTimer>
+#include <QToolButton>
+
+#include <algorithm>
+#include <limits>
+
+namespace vsr {
+
+namespace {
+
+constexpr int cStatusTextMs = 2000;
+
+} // namespace
+
+std::uint32_t TSRPlaybackDlg::RecordingLength() const {
+    if (!FReader)
+        return 0;
+    const TVSRHeader& header = FReader->Header();
+    const std::uint32_t pictures = header.StopTickCount - header.StartTickCount;
+    const std::int64_t voice = FAudioStream ? FAudioStream->Size() / cPcmBytesPerMs : 0;
+    return static_cast<std::uint32_t>(std::max<std::int64_t>(pictures, voice));
+}
+
+// A stream reads only what has arrived: the key-frame index comes with its last part, and the
+// loop reads a segment only once the one after it is complete too.
+bool TSRPlaybackDlg::SeekAllowed(std::uint32_t ms) const {
+    const TScreenRecorderPlaybackStream* stream = StreamReader();
+    if (!stream)
+        return true;
+    if (!stream->KeyFramesKnown() || !FAudioStream)
+        return false;
+    if (stream->FirstPartDone())
+        return true;
+    const std::optional<std::size_t> keyFrame = KeyFrameAt(*stream, ms);
+    return keyFrame && static_cast<std::int64_t>(*keyFrame) + 1 < stream->LastAvailableKeyFrame();
+}
+
+void TSRPlaybackDlg::ShowStatusText(std::string_view text) {
+    StreamStatusLabel->setText(QString::fromUtf8(text.data(), static_cast<int>(text.size())));
+    StreamProgress->hide();
+    StreamStatusPanel->show();
+    StreamStatusPanel->raise();
+    StatusTextTimer->start(cStatusTextMs);
+}
+
+void TSRPlaybackDlg::SetTransportRunning(bool paused) {
+    PlayButton->setEnabled(paused);
+    PauseButton->setEnabled(!paused);
+    StopButton->setEnabled(true);
+    ToStartButton->setEnabled(true);
+    RewindButton->setEnabled(true);
+    FFWButton->setEnabled(true);
+}
+
+// A stopped or ended recording stays where it was put, paused, so that Play goes on from
+// there; the header's wait and the trailer's link are dropped.
+bool TSRPlaybackDlg::SeekTo(std::uint32_t ms) {
+    if (!FReader || !FAudioStream || !FBitmap)
+        return false;
+    ms = std::min(ms, RecordingLength());
+    if (!SeekAllowed(ms)) {
+        ShowStatusText(sVSRStreamCantSeekNow);
+        return false;
+    }
+    const bool headerShown = HeaderDelayTimer->isActive();
+    const bool paused = !headerShown && (AudioPlayback.Paused() || !FPlaying);
+    HeaderDelayTimer->stop();
+    TrailerDelayTimer->stop();
+    StopRunAndWait();
+    TraceFmt("Seek to %u", ms);
+    const TVSRHeader& header = FReader->Header();
+    PrepareBitmap(header.Width, header.Height);
+    {
+        const auto lock = FBitmap->CanvasLock();
+        ComposeAt(*FReader, ms, *FBitmap, &FNextFrame);
+    }
+    FBitmap->MarkModified();
+    const TPoint cursor = CursorPosAt(FReader->Cursors(), ms);
+    FCursorX = cursor.X;
+    FCursorY = cursor.Y;
+    const std::int64_t frame = std::max<std::int64_t>(FAudioStream->FrameBytes(), 1);
+    const std::int64_t position = std::min<std::int64_t>(
+        std::int64_t{ms} * cPcmBytesPerMs / frame * frame, FAudioStream->Size());
+    FAudioStream->SetPlayPosition(position);
+    // The record read past waits for its own time, as a new screen update does.
+    FLastX = std::numeric_limits<std::int32_t>::max();
+    FLastY = std::numeric_limits<std::int32_t>::max();
+    if (paused)
+        FRunEvent.Reset();
+    else
+        FRunEvent.Set();
+    AudioPlayback.SetPaused(paused);
+    StartRun("Seek");
+    SetTransportRunning(paused);
+    if (paused)
+        UpdateTimer->stop();
+    else
+        UpdateTimer->start();
+    AudioTrackBar->SetPosition(static_cast<std::int32_t>(position));
+    ShowTimes(ms / 1000);
+    PlayPanel->update();
+    return true;
+}
+
+void TSRPlaybackDlg::SeekBy(std::int64_t deltaMs) {
+    if (!FReader || !FAudioStream)
+        return;
+    const std::int64_t target = std::int64_t{PlayTime()} + deltaMs;
+    SeekTo(static_cast<std::uint32_t>(std::clamp<std::int64_t>(target, 0, RecordingLength())));
+}
+
+void TSRPlaybackDlg::GoToTimeClick() {
+    if (!FReader || !FAudioStream)
+        return;
+    auto* box = new TGoToTimeBox(this, RecordingLength());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &TGoToTimeBox::TimeChosen, this, [this](std::uint32_t ms) { SeekTo(ms); });
+    box->open();
+}
+
+} // namespace vsr
