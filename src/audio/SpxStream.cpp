@@ -363,6 +363,16 @@ void TSpxStream::SetPlayPosition(std::int64_t position) {
     Seek(position, TSeekOrigin::Begin);
 }
 
+std::int64_t TSpxStream::SeekFrame(std::int64_t position) {
+    position = std::clamp<std::int64_t>(position, 0, FSize);
+    if (FFrameBytes > 0)
+        position -= position % FFrameBytes;
+    std::vector<std::byte> skipped(
+        static_cast<std::size_t>(position - Seek(position, TSeekOrigin::Begin)));
+    Read(skipped);
+    return Position();
+}
+
 std::int64_t TSpxStream::SilenceStartOf(std::int64_t index) const {
     return Unsigned((*FSilences)[static_cast<std::size_t>(index)].Start);
 }

@@ -40,6 +40,9 @@ public:
     // Rounds to a whole block towards zero, then clamps to [0, Size].
     std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
     void SetPlayPosition(std::int64_t position);
+    // Positions at position rounded down to a whole Speex frame, where Seek keeps to whole
+    // blocks: the block is decoded up to the frame. The position reached.
+    std::int64_t SeekFrame(std::int64_t position);
 
     // Decoded position; reading it does not move the stream, and any thread may read it.
     std::int64_t Position() const { return FPosition.load(std::memory_order_relaxed); }
@@ -48,7 +51,6 @@ public:
     const TRecordSilenceList* Silences() const { return FSilences.get(); }
     std::int64_t TotalSilence() const { return FTotalSilence; }
     std::int64_t PcmBlock() const { return FPcmBlock; }
-    std::int64_t FrameBytes() const { return FFrameBytes; } // decoded bytes of one Speex frame
     std::int64_t CompBlock() const { return FCompBlock; }
     std::int64_t DataStart() const { return FDataStart; }
     std::int64_t DataEnd() const { return FDataEnd; }

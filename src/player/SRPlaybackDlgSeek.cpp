@@ -67,33 +67,31 @@ void TSRPlaybackDlg::SetTransportRunning(bool paused) {
 // A stopped or ended recording stays where it was put, paused, so that Play goes on from
 // there; the header's wait and the trailer's link are dropped.
 bool TSRPlaybackDlg::SeekTo(std::uint32_t ms) {
-    if (!FReader || !FAudioStream || !FBitmap)
+    if (!FReader)
         return false;
-    ms = std::min(ms, RecordingLength());
     if (!SeekAllowed(ms)) {
         ShowStatusText(sVSRStreamCantSeekNow);
         return false;
     }
+    if (!FAudioStream || !FBitmap)
+        return false;
+    ms = std::min(ms, RecordingLength());
     const bool headerShown = HeaderDelayTimer->isActive();
-    const bool paused = !headerShown && (AudioPlayback.Paused() || !FPlaying);
+    // The run event, not the wave output, tells a pause: an output that found no data has
+    // already dropped its pause.
+    const bool paused = !headerShown && (!FRunEvent.Signalled() || !FPlaying);
     HeaderDelayTimer->stop();
     TrailerDelayTimer->stop();
     StopRunAndWait();
     TraceFmt("Seek to %u", ms);
     const TVSRHeader& header = FReader->Header();
     PrepareBitmap(header.Width, header.Height);
-    {
-        const auto lock = FBitmap->CanvasLock();
-        ComposeAt(*FReader, ms, *FBitmap, &FNextFrame);
-    }
+    ComposeAt(*FReader, ms, *FBitmap, &FNextFrame); // each tile under the canvas lock
     FBitmap->MarkModified();
     const TPoint cursor = CursorPosAt(FReader->Cursors(), ms);
     FCursorX = cursor.X;
     FCursorY = cursor.Y;
-    const std::int64_t frame = std::max<std::int64_t>(FAudioStream->FrameBytes(), 1);
-    const std::int64_t position = std::min<std::int64_t>(
-        std::int64_t{ms} * cPcmBytesPerMs / frame * frame, FAudioStream->Size());
-    FAudioStream->SetPlayPosition(position);
+    const std::int64_t position = FAudioStream->SeekFrame(std::int64_t{ms} * cPcmBytesPerMs);
     // The record read past waits for its own time, as a new screen update does.
     FLastX = std::numeric_limits<std::int32_t>::max();
     FLastY = std::numeric_limits<std::int32_t>::max();
@@ -115,17 +113,18 @@ bool TSRPlaybackDlg::SeekTo(std::uint32_t ms) {
 }
 
 void TSRPlaybackDlg::SeekBy(std::int64_t deltaMs) {
-    if (!FReader || !FAudioStream)
+    if (!FReader)
         return;
     const std::int64_t target = std::int64_t{PlayTime()} + deltaMs;
-    SeekTo(static_cast<std::uint32_t>(std::clamp<std::int64_t>(target, 0, RecordingLength())));
+    SeekTo(static_cast<std::uint32_t>(
+        std::clamp<std::int64_t>(target, 0, std::numeric_limits<std::uint32_t>::max())));
 }
 
 void TSRPlaybackDlg::GoToTimeClick() {
     if (!FReader || !FAudioStream)
         return;
     auto* box = new TGoToTimeBox(this, RecordingLength());
-    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QDialog::finished, box, &QObject::deleteLater);
     connect(box, &TGoToTimeBox::TimeChosen, this, [this](std::uint32_t ms) { SeekTo(ms); });
     box->open();
 }

@@ -1,6 +1,7 @@
 // Format, the language file and tracing.
 #include "shell/Format.h"
 #include "shell/LanguageFile.h"
+#include "shell/PlayTimeText.h"
 #include "support/CaptureTracer.h"
 #include "support/ErrorOf.h"
 #include "support/Files.h"
@@ -101,6 +102,42 @@ TEST(Trace, LinesReachTheSinkUnchangedAndTheDebugChannelWhereVsrTraceSays) {
         EXPECT_EQ(result.ExitCode, 0) << result.Out;
         EXPECT_EQ(result.Err, stdErr) << target;
         EXPECT_EQ(test::ReadFileBytes(file), test::Bytes(fileText)) << target;
+    }
+}
+
+// What the "Go to time" box takes: {text, ms, or 0 with a word of the refusal}.
+TEST(PlayTimeText, TakesTheThreeFormsAndRefusesEverythingElse) {
+    const std::tuple<std::string_view, std::uint32_t, std::string_view> cases[] = {
+        {"1:05:30", 3'930'000, ""},
+        {" 5:30 ", 330'000, ""},
+        {"330", 330'000, ""},
+        {"12.5", 12'500, ""},
+        {"0.125", 125, ""},
+        {"90:00", 5'400'000, ""},
+        {"999:59:59", 3'599'999'000, ""},
+        {"", 0, "h:mm:ss"},
+        {"-5", 0, "h:mm:ss"},
+        {"1:5", 0, "h:mm:ss"},
+        {"1:60", 0, "00 to 59"},
+        {"1:00:60", 0, "00 to 59"},
+        {"1:2:3:4", 0, "h:mm:ss"},
+        {"5 min", 0, "h:mm:ss"},
+        {"1.2345", 0, "h:mm:ss"},
+        {"1:00.5", 0, "h:mm:ss"},
+        {"1000:00:00", 0, "h:mm:ss"},
+        {"9999999", 0, "too far"},
+        {":30", 0, "h:mm:ss"},
+    };
+    for (const auto& [text, ms, refusal] : cases) {
+        SCOPED_TRACE(text);
+        const TPlayTimeText time = ParsePlayTime(text);
+        if (refusal.empty()) {
+            EXPECT_EQ(time.Ms, ms);
+            EXPECT_EQ(time.Error, "");
+        } else {
+            EXPECT_FALSE(time.Ms);
+            EXPECT_NE(time.Error.find(refusal), std::string::npos) << time.Error;
+        }
     }
 }
 
