@@ -17,6 +17,7 @@
 
 #include "audio/AudioOut.h"
 #include "audio/SpxStream.h"
+#include "audio/VoiceShaper.h"
 #include "base/BackExec.h"
 #include "platform/Event.h"
 #include "platform/MessageQueue.h"
@@ -80,6 +81,9 @@ inline constexpr std::uint32_t cLoopErrorMessage = cFirstUserMessage + 100; // 1
 inline constexpr std::int32_t cPlaybackBufferSize = 3200;
 inline constexpr std::int32_t cPlaybackFrameRate = 8000;
 inline constexpr std::int32_t cPcmBytesPerMs = 16;
+
+// "1.25×": a speed as the overlay and the Speed menu show it.
+std::string SpeedText(double speed);
 
 // "h:mm:ss" for a whole number of seconds, with the given separator.
 std::string FormatTime(std::int64_t seconds, std::string_view separator);
@@ -367,6 +371,12 @@ private:
     void ToggleShortcutHelp();
     void UpdateMenuShortcuts();
     void PlayPanelDoubleClick();
+    void ChangeSpeed(int steps);
+    void SetSpeed(double speed);
+    void ChangeVolume(int steps);
+    void ToggleMute();
+    // Speed and volume of the voice; its count of what was played is the audio clock.
+    TVoiceShaper FShaper;
     // The record the last seek's composition read past; the loop starts with it.
     TNextFrame FNextFrame;
     QLabel* OverlayLabel = nullptr;

@@ -5,6 +5,7 @@
 #include "controls/UserPaintPanel.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -62,6 +63,12 @@ struct TSRPlaybackDlgKeys {
             {Qt::Key_Home, none, "Home", "To the start", [](W& w) { w.SeekTo(0); }},
             {Qt::Key_G, Qt::ControlModifier, "Ctrl+G", "Go to a time",
              [](W& w) { w.GoToTimeClick(); }},
+            {Qt::Key_BracketLeft, none, "[ / ]", "Slower / faster",
+             [](W& w) { w.ChangeSpeed(-1); }},
+            {Qt::Key_BracketRight, none, "", "", [](W& w) { w.ChangeSpeed(1); }},
+            {Qt::Key_Up, none, "Up / Down", "Volume up / down", [](W& w) { w.ChangeVolume(1); }},
+            {Qt::Key_Down, none, "", "", [](W& w) { w.ChangeVolume(-1); }},
+            {Qt::Key_M, none, "M", "Mute on and off", [](W& w) { w.ToggleMute(); }},
             {Qt::Key_F, none, "F / F11", "Full screen on and off",
              [](W& w) { w.ToggleFullScreen(); }},
             {Qt::Key_F11, none, "", "", [](W& w) { w.ToggleFullScreen(); }},
@@ -176,6 +183,16 @@ void TSRPlaybackDlg::CreateWatching() {
         child->setFocusPolicy(Qt::NoFocus);
     setFocusPolicy(Qt::StrongFocus);
     setAcceptDrops(true);
+
+    auto* speeds = new QActionGroup(MSpeed);
+    for (const double speed : TVoiceShaper::Speeds) {
+        QAction* entry = MSpeed->addAction(QString::fromStdString(SpeedText(speed)));
+        entry->setObjectName(QString("MSpeed%1").arg(speed * 100));
+        entry->setCheckable(true);
+        entry->setChecked(speed == 1.0);
+        speeds->addAction(entry);
+        connect(entry, &QAction::triggered, this, [this, speed] { SetSpeed(speed); });
+    }
 }
 
 } // namespace vsr

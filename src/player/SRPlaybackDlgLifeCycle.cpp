@@ -79,6 +79,7 @@ void TSRPlaybackDlg::CloseRecording() {
     BackExec1.WaitFor(TWaitMode::ProcessMessages);
     FReader.reset();
     FNextFrame.Valid = false;
+    FShaper.Restart(0);
     ClearSeekBar();
     FBitmap.reset();
     FAudioStream.reset();

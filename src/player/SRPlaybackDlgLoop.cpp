@@ -24,8 +24,7 @@ std::uint32_t TSRPlaybackDlg::PlayTime() const {
         return 0;
     const auto queuedBytes =
         static_cast<std::int32_t>(AudioPlayback.QueuedBuffers() * AudioPlayback.BufferSize());
-    const std::int64_t played = FAudioStream->Position() - queuedBytes;
-    const std::int64_t time = played / cPcmBytesPerMs;
+    const std::int64_t time = FShaper.HeardPosition(queuedBytes) / cPcmBytesPerMs;
     return time < 0 ? 0 : static_cast<std::uint32_t>(time);
 }
 
@@ -140,7 +139,9 @@ void TSRPlaybackDlg::FinalWait(std::uint32_t lastTime, std::int64_t frames) {
     const std::uint32_t duration = header.StopTickCount - header.StartTickCount;
     TraceFmt("Images played back: %d", frames);
     TraceFmt("Header.StopTickCount: %d. T: %d", duration, lastTime);
-    const auto remaining = static_cast<std::int32_t>(duration - PlayTime());
+    // Recording time runs at the speed.
+    const auto remaining = static_cast<std::int32_t>(
+        static_cast<std::int32_t>(duration - PlayTime()) / FShaper.Speed());
     if (remaining > 0)
         FStopEvent.Wait(std::chrono::milliseconds(remaining));
 }
@@ -151,7 +152,7 @@ bool TSRPlaybackDlg::AudioPlaybackFillBuffer(std::span<std::byte> buffer, std::i
         return false;
     }
     const auto wanted = std::min<std::size_t>(buffer.size(), static_cast<std::size_t>(size));
-    size = static_cast<std::int32_t>(FAudioStream->Read(buffer.first(wanted)));
+    size = static_cast<std::int32_t>(FShaper.Fill(*FAudioStream, buffer.first(wanted)));
     return size > 0;
 }
 

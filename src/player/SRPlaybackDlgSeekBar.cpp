@@ -46,8 +46,7 @@ void TSRPlaybackDlg::UpdateTimerTimer() {
     if (FAudioStream) {
         const auto queuedBytes =
             static_cast<std::int32_t>(AudioPlayback.QueuedBuffers() * AudioPlayback.BufferSize());
-        AudioTrackBar->SetPosition(
-            static_cast<std::int32_t>(FAudioStream->Position() - queuedBytes));
+        AudioTrackBar->SetPosition(static_cast<std::int32_t>(FShaper.HeardPosition(queuedBytes)));
         ShowTimes(PlayTime() / 1000);
     }
     PlayPanel->update();

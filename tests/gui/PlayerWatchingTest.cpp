@@ -3,6 +3,7 @@
 #include "gui/PlayerTestSupport.h"
 
 #include "render/Snapshot.h"
+#include "support/Files.h"
 #include "support/Pictures.h"
 #include "support/RunProcess.h"
 
@@ -218,6 +219,64 @@ TEST_F(PlayerWatching, DroppedRecordingsAndAddressesOpen) {
     QApplication::sendEvent(&Window(), &drop);
     ASSERT_TRUE(PumpUntil([&] { return Window().Playing(); }));
     EXPECT_TRUE(Window().HasRecording() && FErrors.empty());
+}
+
+// Captured by SDL's disk driver, {']' presses, Up presses, M}: the voice lasts its length over
+// the speed with its pitch's level kept, scaled by the volume, silent when muted; the clock
+// runs at the speed.
+TEST_F(PlayerWatching, SpeedAndVolumeShapeTheCapturedVoice) {
+    const std::string file = Write("tone.vsr", Solid({{0, cRed}}, 1200), ExactTiles(1200));
+    const std::tuple<int, int, bool, double, int> cases[] = {
+        {0, 0, false, 1.0, 100}, {3, 0, false, 2.0, 100}, {-2, 0, false, 0.5, 100},
+        {0, -5, false, 1.0, 50}, {0, 0, true, 1.0, 0},
+    };
+    int referencePeak = 0;
+    for (const auto& [faster, louder, mute, speed, percent] : cases) {
+        SCOPED_TRACE(testing::Message() << speed << "x " << percent << "%");
+        const std::string capture = FFixtures.File("capture.raw");
+        TEnvScope driver{"SDL_AUDIODRIVER", "disk"}, output{"SDL_DISKAUDIOFILE", capture};
+        TSRPlaybackDlg& window = Start({{"/debug"}, "", TStartUpMode::WindowOnly});
+        for (int press = 0; press < std::abs(faster); ++press)
+            Key(faster > 0 ? Qt::Key_BracketRight : Qt::Key_BracketLeft);
+        for (int press = 0; press < std::abs(louder); ++press)
+            Key(louder > 0 ? Qt::Key_Up : Qt::Key_Down);
+        if (mute)
+            Key(Qt::Key_M);
+        EXPECT_EQ(window.OverlayText().empty(), !faster && !louder && !mute);
+        ASSERT_TRUE(window.OpenRecording(file));
+        ASSERT_TRUE(PumpUntil([&] { return window.PlayTime() > 100; }));
+        const auto start = std::chrono::steady_clock::now();
+        const std::uint32_t from = window.PlayTime();
+        PumpFor(250ms);
+        const double wall =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count();
+        EXPECT_NEAR((window.PlayTime() - from) / wall, speed, speed * 0.3) << "the clock";
+        ASSERT_TRUE(PumpUntil([&] { return !window.AudioActive(); }));
+        window.CloseRecording();
+
+        const std::vector<std::byte> bytes = ReadFileBytes(capture);
+        std::vector<std::int16_t> samples(bytes.size() / 2);
+        std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+        std::optional<std::size_t> first, last;
+        int peak = 0;
+        for (std::size_t i = 0; i < samples.size(); ++i) {
+            peak = std::max(peak, std::abs(int{samples[i]}));
+            if (std::abs(int{samples[i]}) > 300) {
+                first = first.value_or(i);
+                last = i;
+            }
+        }
+        if (percent == 0) {
+            EXPECT_EQ(peak, 0) << "silence stays silent";
+            continue;
+        }
+        ASSERT_TRUE(first && last);
+        EXPECT_NEAR((*last - *first) / 8.0, 1200 / speed, 1200 / speed * 0.15) << "heard ms";
+        if (referencePeak == 0)
+            referencePeak = peak;
+        EXPECT_NEAR(peak, referencePeak * percent / 100.0, referencePeak * 0.1);
+    }
 }
 
 } // namespace vsr::test

@@ -1,0 +1,126 @@
+// The player's exact seek: composing the picture at a time from the last key frame before it,
+// on a 1920 x 1080 recording of two minutes with a key frame every 10 s and a few hundred
+// small changed tiles a second between them. Reports the mean and the 95th percentile of one
+// seek, over a fixed sequence of times.
+
+#include "platform/TempFiles.h"
+#include "recording/ScreenRecorderFileWriter.h"
+#include "recording/ScreenRecorderPlaybackFile.h"
+#include "render/Bitmap32.h"
+#include "render/Drawing.h"
+#include "render/Snapshot.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <ctime>
+#include <numeric>
+#include <random>
+#include <vector>
+
+namespace vsr {
+namespace {
+
+constexpr std::int32_t cWidth = 1920;
+constexpr std::int32_t cHeight = 1080;
+constexpr std::uint32_t cLengthMs = 120000;
+constexpr std::uint32_t cStepMs = 100;
+constexpr int cChangesPerStep = 20; // 64 x 16 areas, each touching one to four tiles
+constexpr std::uint32_t cSeed = 20240611;
+
+// Dark glyph-like specks on a light ground: text that does not compress to nothing.
+void WriteText(TScreenPicture& picture, std::int32_t x, std::int32_t y, std::int32_t w,
+               std::int32_t h, std::minstd_rand& random) {
+    const std::uint32_t ink = random() % 2 ? 0x101010u : 0x2040A0u;
+    for (std::int32_t row = y; row < std::min(y + h, cHeight); ++row)
+        for (std::int32_t column = x; column < std::min(x + w, cWidth); ++column) {
+            const bool inCell = (column - x) % 8 < 6 && (row - y) % 12 < 9;
+            picture.At(column, row) = inCell && random() % 5 == 0 ? ink : 0xF8F8F0u;
+        }
+}
+
+class TSeekRecording {
+public:
+    TSeekRecording() : FFile(CreateTempFile("vsrseekbench")) {
+        std::minstd_rand random(cSeed);
+        TScreenPicture picture(cWidth, cHeight);
+        WriteText(picture, 0, 0, cWidth, cHeight, random);
+        TFileStream output(FFile.FileName(), TFileMode::Create);
+        TRecordingOptions options;
+        options.KeyFrameInterval = 10000;
+        TScreenRecorderFileWriter writer(output, cWidth, cHeight, options);
+        for (std::uint32_t time = 0; time < cLengthMs; time += cStepMs) {
+            for (int change = 0; change < cChangesPerStep && time > 0; ++change)
+                WriteText(picture, static_cast<std::int32_t>(random() % cWidth),
+                          static_cast<std::int32_t>(random() % cHeight), 64, 16, random);
+            writer.AddPicture(time, picture);
+        }
+        writer.Finish({});
+    }
+    const std::string& FileName() const { return FFile.FileName(); }
+
+private:
+    TTempFile FFile;
+};
+
+const TSeekRecording& Recording() {
+    static const TSeekRecording recording;
+    return recording;
+}
+
+// The machine is shared: the thread's own processor time shows the seek's cost without the
+// waits for a core that the wall clock also counts.
+double ThreadCpuMs() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+double Mean(const std::vector<double>& values) {
+    return std::accumulate(values.begin(), values.end(), 0.0) / static_cast<double>(values.size());
+}
+
+double Percentile(std::vector<double> values, double fraction) {
+    std::sort(values.begin(), values.end());
+    const auto index = static_cast<std::size_t>(fraction * static_cast<double>(values.size() - 1));
+    return values[index];
+}
+
+void BM_ExactSeek(benchmark::State& state) {
+    TScreenRecorderPlaybackFile reader(Recording().FileName());
+    TBitmap32 bitmap;
+    PrepareBitmap(bitmap, cWidth, cHeight);
+    std::mt19937 random(cSeed);
+    std::uniform_int_distribution<std::uint32_t> times(0, cLengthMs - 1);
+    std::vector<double> seekMs;
+    std::vector<double> cpuMs;
+    std::int64_t records = 0;
+    for (auto _ : state) {
+        const std::uint32_t time = times(random);
+        const auto start = std::chrono::steady_clock::now();
+        const double cpuStart = ThreadCpuMs();
+        records += ComposeAt(reader, time, bitmap).Records;
+        const std::chrono::duration<double, std::milli> took =
+            std::chrono::steady_clock::now() - start;
+        seekMs.push_back(took.count());
+        cpuMs.push_back(ThreadCpuMs() - cpuStart);
+        benchmark::DoNotOptimize(bitmap.Bits());
+    }
+    if (seekMs.empty())
+        return;
+    state.counters["mean_ms"] = Mean(seekMs);
+    state.counters["p95_ms"] = Percentile(seekMs, 0.95);
+    state.counters["max_ms"] = Percentile(seekMs, 1.0);
+    state.counters["cpu_mean_ms"] = Mean(cpuMs);
+    state.counters["cpu_p95_ms"] = Percentile(cpuMs, 0.95);
+    state.counters["records/seek"] =
+        static_cast<double>(records) / static_cast<double>(seekMs.size());
+}
+BENCHMARK(BM_ExactSeek)->Unit(benchmark::kMillisecond)->Iterations(300);
+
+} // namespace
+} // namespace vsr
+
+BENCHMARK_MAIN();
