@@ -102,6 +102,8 @@ public:
     QRect ThumbRect() const;
     // Widget coordinates to track coordinates.
     QPoint ToTrack(QPoint clientPos) const;
+    // The Position whose thumb centre lies at x (track coordinates).
+    virtual std::int32_t PositionAt(int x) const;
 
     QSize sizeHint() const override;
 
@@ -129,8 +131,6 @@ protected:
     virtual void MouseUp(const TSliderMouse& mouse);
     // One step of Frequency towards the pointer, while it lies beside the thumb.
     virtual void StepTowardsPointer();
-    // The Position whose thumb centre lies at x (track coordinates).
-    virtual std::int32_t PositionAt(int x) const;
 
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

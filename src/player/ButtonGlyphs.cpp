@@ -1,5 +1,6 @@
 #include "player/ButtonGlyphs.h"
 
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
@@ -68,23 +69,60 @@ void DrawShapes(QPainter& painter, TGlyph glyph, const QColor& ink, TGlyphState 
     }
 }
 
-} // namespace
-
-QPixmap GlyphPixmap(TGlyph glyph, TGlyphState state) {
-    QPixmap pixmap(cGlyphSize, cGlyphSize);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
+// The glyph drawn into rect, whatever its size.
+void PaintGlyph(QPainter& painter, const QRectF& rect, TGlyph glyph, TGlyphState state) {
+    painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
+    painter.translate(rect.topLeft());
+    painter.scale(rect.width() / cGlyphSize, rect.height() / cGlyphSize);
     DrawShapes(painter, glyph, state == TGlyphState::Enabled ? cEnabledColour : cDisabledColour,
                state);
+    painter.restore();
+}
+
+TGlyphState StateOf(QIcon::Mode mode) {
+    return mode == QIcon::Disabled ? TGlyphState::Disabled : TGlyphState::Enabled;
+}
+
+// Draws the glyph at the pixel size asked for, so that it stays sharp at any scaling.
+class TGlyphEngine : public QIconEngine {
+public:
+    explicit TGlyphEngine(TGlyph glyph) : FGlyph(glyph) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State) override {
+        PaintGlyph(*painter, rect, FGlyph, StateOf(mode));
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State) override {
+        QPixmap pixmap(size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        PaintGlyph(painter, QRectF(QPointF(0, 0), size), FGlyph, StateOf(mode));
+        return pixmap;
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override { return size; }
+    QIconEngine* clone() const override { return new TGlyphEngine(FGlyph); }
+
+private:
+    TGlyph FGlyph;
+};
+
+} // namespace
+
+QPixmap GlyphPixmap(TGlyph glyph, TGlyphState state, qreal devicePixelRatio) {
+    const int side = qRound(cGlyphSize * devicePixelRatio);
+    QPixmap pixmap(side, side);
+    pixmap.fill(Qt::transparent);
+    {
+        QPainter painter(&pixmap);
+        PaintGlyph(painter, QRectF(0, 0, side, side), glyph, state);
+    }
+    pixmap.setDevicePixelRatio(devicePixelRatio);
     return pixmap;
 }
 
 QIcon GlyphIcon(TGlyph glyph) {
-    QIcon icon;
-    icon.addPixmap(GlyphPixmap(glyph, TGlyphState::Enabled), QIcon::Normal);
-    icon.addPixmap(GlyphPixmap(glyph, TGlyphState::Disabled), QIcon::Disabled);
-    return icon;
+    // QIcon owns its engine.
+    return QIcon(new TGlyphEngine(glyph));
 }
 
 } // namespace vsr

@@ -1,6 +1,7 @@
 #pragma once
-// The pictures of the player's flat buttons, drawn in code: each icon has a picture for the
-// enabled and one for the disabled state.
+// The pictures of the player's flat buttons, drawn in code at the pixel size they are shown
+// at, so that they stay sharp on scaled screens: each icon has a picture for the enabled and
+// one for the disabled state.
 
 #include <QIcon>
 #include <QPixmap>
@@ -12,8 +13,9 @@ enum class TGlyphState { Enabled, Disabled };
 
 inline constexpr int cGlyphSize = 21;
 
-QPixmap GlyphPixmap(TGlyph glyph, TGlyphState state);
-// Both states, for QIcon::Normal and QIcon::Disabled.
+// cGlyphSize x cGlyphSize device-independent pixels, drawn at devicePixelRatio.
+QPixmap GlyphPixmap(TGlyph glyph, TGlyphState state, qreal devicePixelRatio = 1.0);
+// Both states, QIcon::Disabled and the others, drawn for the size and ratio asked for.
 QIcon GlyphIcon(TGlyph glyph);
 
 } // namespace vsr

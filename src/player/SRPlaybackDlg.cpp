@@ -6,7 +6,9 @@
 #include "controls/PlayTrackBar.h"
 #include "controls/UserPaintPanel.h"
 #include "platform/TempFiles.h"
+#include "player/ButtonHints.h"
 #include "player/EventHook.h"
+#include "player/HoverPreview.h"
 #include "player/International.h"
 #include "shell/Format.h"
 #include "shell/LanguageFile.h"
@@ -14,6 +16,7 @@
 #include "shell/Trace.h"
 
 #include <QCloseEvent>
+#include <QFrame>
 #include <QMenu>
 #include <QTimer>
 
@@ -30,6 +33,7 @@ TSRPlaybackDlg::TSRPlaybackDlg(const TPlayerStartUp& startUp, QWidget* parent)
     International1 = new TInternational(this);
     International1->setObjectName("International1");
     International1->Loaded(LanguageFileName(startUp.ExePath));
+    AddKeysToToolTips(*ControlsPanel);
     FormCreate(startUp);
 }
 

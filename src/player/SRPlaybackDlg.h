@@ -66,6 +66,7 @@ class TTileDecoder;
 class TUserPaintPanel;
 class TCustomSliderBar;
 class TEventHook;
+class THoverPreview;
 class TInternational;
 class TScreenRecorderPlaybackStream;
 struct TSliderMouse;
@@ -126,7 +127,6 @@ protected:
 
 private:
     enum class TStreamPass { Read, Wait, Leave };
-    enum class THintShown { No, Yes };
 
     // Creation (SRPlaybackDlg.cpp).
     void WireComponents();
@@ -140,8 +140,7 @@ private:
     void CreatePlayArea(QWidget* parent);
     void CreateStreamStatusPanel();
     void CreateControlsPanel(QWidget* parent);
-    QToolButton* CreateButton(const char* name, int left, TGlyph glyph, const char* hint,
-                              THintShown hintShown);
+    QToolButton* CreateButton(const char* name, int left, TGlyph glyph, const char* hint);
     void CreateCaption(const char* name, const char* text, int left);
     void CreateTimers();
     QTimer* CreateTimer(const char* name, int intervalMs);
@@ -387,6 +386,14 @@ private:
     QAction* MCloseRecording = nullptr;
     QAction* MShortcuts = nullptr;
     QMenu* MSpeed = nullptr;
+
+    // Hover preview over the seek bar (SRPlaybackDlgPreview.cpp): created once a recording's
+    // whole file can be read, destroyed when it closes.
+    void CreatePreview();
+    void DestroyPreview();
+    bool AudioTrackBarEvent(QEvent* event);
+    std::unique_ptr<TEventHook> FPreviewHook;
+    std::unique_ptr<THoverPreview> FPreview;
 
     // Components; the message target last, so that it goes first.
     TAudioOut AudioPlayback;

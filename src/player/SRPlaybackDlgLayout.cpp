@@ -1,16 +1,21 @@
 // The controls of the player window: the play area (ScrollBox1 with PlayPanel and its hidden
 // panels), the controls panel with the seven flat buttons, their captions, the seek bar and
-// the time display, and the timers. Every control carries its own name as object name.
+// the time display, and the timers. Every control carries its own name as object name. The
+// window's first size keeps to the screen, and the controls panel to a width that shows every
+// button and the time.
 #include "player/SRPlaybackDlg.h"
 
 #include "controls/PlayTrackBar.h"
 #include "controls/UserPaintPanel.h"
+#include "player/ButtonHints.h"
+#include "player/TimeText.h"
 #include "render/CursorPicture.h"
 
 #include <QAction>
 #include <QEvent>
 #include <QLabel>
 #include <QProgressBar>
+#include <QScreen>
 #include <QScrollArea>
 #include <QTimer>
 #include <QToolButton>
@@ -35,6 +40,13 @@ constexpr int cTrackBarRightGap = cClientWidth - cTrackBarLeft - 346;
 constexpr int cTimeLabelWidth = 62;
 constexpr int cTimeLabelHeight = 53;
 constexpr int cTimeLabelRightGap = cClientWidth - 729;
+constexpr int cTimeLabelGap = cTrackBarRightGap - cTimeLabelRightGap; // after the seek bar
+// Narrowest seek bar beside the time on one line, and beside the time on two lines.
+constexpr int cOneLineTrackBarWidth = 150;
+constexpr int cMinTrackBarWidth = 40;
+constexpr int cControlsMinWidth = cTrackBarLeft + cMinTrackBarWidth + cTrackBarRightGap;
+// Room left on the screen for the title bar and frame, unknown before the window is shown.
+constexpr QSize cFrameRoom(16, 48);
 
 void PaintBlack(QWidget* widget) {
     QPalette palette = widget->palette();
@@ -52,6 +64,14 @@ QImage CursorImage() {
     return image;
 }
 
+// The designed size within the screen's available area, never narrower than the controls.
+QSize FirstSize(const QScreen* screen) {
+    QSize size(cClientWidth, cClientHeight);
+    if (screen)
+        size = size.boundedTo(screen->availableGeometry().size() - cFrameRoom);
+    return size.expandedTo(QSize(cControlsMinWidth, cControlsHeight));
+}
+
 } // namespace
 
 void TSRPlaybackDlg::CreateControls() {
@@ -65,7 +85,14 @@ void TSRPlaybackDlg::CreateControls() {
     layout->addWidget(ScrollBox1, 1);
     layout->addWidget(ControlsPanel);
     setCentralWidget(central);
-    resize(cClientWidth, cClientHeight);
+    resize(FirstSize(screen()));
+    // A clamped window is centred, frame included, so that a placement meant for the designed
+    // size cannot push its controls off the screen.
+    if (screen() && size() != QSize(cClientWidth, cClientHeight)) {
+        const QRect area = screen()->availableGeometry();
+        const QSize spare = area.size() - size() - cFrameRoom;
+        move(area.topLeft() + QPoint(spare.width() / 2, spare.height() / 2));
+    }
     MStretch = new QAction("Stretch To Fit", this);
     MStretch->setObjectName("MStretch");
     MStretch->setCheckable(true);
@@ -79,6 +106,7 @@ void TSRPlaybackDlg::CreatePlayArea(QWidget* parent) {
     ScrollBox1->setObjectName("ScrollBox1");
     ScrollBox1->setFrameShape(QFrame::NoFrame);
     ScrollBox1->setAlignment(Qt::AlignCenter);
+    ScrollBox1->installEventFilter(this);
     PaintBlack(ScrollBox1);
     PlayPanel = new TUserPaintPanel;
     PlayPanel->setObjectName("PlayPanel");
@@ -112,15 +140,15 @@ void TSRPlaybackDlg::CreateControlsPanel(QWidget* parent) {
     ControlsPanel = new QFrame(parent);
     ControlsPanel->setObjectName("ControlsPanel");
     ControlsPanel->setFixedHeight(cControlsHeight);
+    ControlsPanel->setMinimumWidth(cControlsMinWidth);
     ControlsPanel->installEventFilter(this);
-    ToStartButton = CreateButton("ToStartButton", 17, TGlyph::ToStart, "To Begin", THintShown::No);
-    RewindButton = CreateButton("RewindButton", 68, TGlyph::Rewind, "Rewind", THintShown::No);
-    PlayButton =
-        CreateButton("PlayButton", 120, TGlyph::Play, "Play Current Loaded File", THintShown::Yes);
-    PauseButton = CreateButton("PauseButton", 172, TGlyph::Pause, "Pause", THintShown::Yes);
-    StopButton = CreateButton("StopButton", 224, TGlyph::Stop, "Stop", THintShown::Yes);
-    FFWButton = CreateButton("FFWButton", 276, TGlyph::FastForward, "Fast Forward", THintShown::No);
-    LoadButton = CreateButton("LoadButton", 331, TGlyph::Load, "Load VSR File", THintShown::Yes);
+    ToStartButton = CreateButton("ToStartButton", 17, TGlyph::ToStart, "To Begin");
+    RewindButton = CreateButton("RewindButton", 68, TGlyph::Rewind, "Rewind");
+    PlayButton = CreateButton("PlayButton", 120, TGlyph::Play, "Play Current Loaded File");
+    PauseButton = CreateButton("PauseButton", 172, TGlyph::Pause, "Pause");
+    StopButton = CreateButton("StopButton", 224, TGlyph::Stop, "Stop");
+    FFWButton = CreateButton("FFWButton", 276, TGlyph::FastForward, "Fast Forward");
+    LoadButton = CreateButton("LoadButton", 331, TGlyph::Load, "Load VSR File");
     LoadButton->setEnabled(true);
     CreateCaption("Label8", "To Begin", 4);
     CreateCaption("Label6", "Rewind", 55);
@@ -148,9 +176,10 @@ void TSRPlaybackDlg::CreateControlsPanel(QWidget* parent) {
     connect(LoadButton, &QToolButton::clicked, this, [this] { MOpenClick(); });
 }
 
-// The hint is kept as status tip for every button; only some show it as a tool tip.
+// The hint is the status tip and the tool tip; the tool tip gains its keys once the language
+// file's texts are on the window.
 QToolButton* TSRPlaybackDlg::CreateButton(const char* name, int left, TGlyph glyph,
-                                          const char* hint, THintShown hintShown) {
+                                          const char* hint) {
     auto* button = new QToolButton(ControlsPanel);
     button->setObjectName(name);
     button->setAutoRaise(true);
@@ -158,8 +187,8 @@ QToolButton* TSRPlaybackDlg::CreateButton(const char* name, int left, TGlyph gly
     button->setIconSize(QSize(cGlyphSize, cGlyphSize));
     button->setGeometry(left, cButtonTop, cButtonSize, cButtonSize);
     button->setStatusTip(hint);
-    if (hintShown == THintShown::Yes)
-        button->setToolTip(hint);
+    button->setToolTip(hint);
+    button->installEventFilter(this);
     button->setEnabled(false);
     return button;
 }
@@ -190,18 +219,31 @@ QTimer* TSRPlaybackDlg::CreateTimer(const char* name, int intervalMs) {
     return timer;
 }
 
-// The seek bar stretches with the panel; the time display keeps to its right edge.
+// The seek bar stretches with the panel; the time display keeps to its right edge, on one line
+// where the seek bar keeps a fair width beside it.
 void TSRPlaybackDlg::PlaceControls() {
     const int width = ControlsPanel->width() > 0 ? ControlsPanel->width() : cClientWidth;
+    const int oneLine = OneLineTimeWidth(*TimeLabel);
+    const bool fits = width - 1 - oneLine - cTimeLabelGap - cTrackBarLeft >= cOneLineTrackBarWidth;
+    const int labelWidth = fits ? std::max(oneLine, cTimeLabelWidth) : cTimeLabelWidth;
+    const int labelLeft = width - 1 - labelWidth;
     AudioTrackBar->setGeometry(cTrackBarLeft, cTrackBarTop,
-                               std::max(0, width - cTrackBarLeft - cTrackBarRightGap),
+                               std::max(0, labelLeft - cTimeLabelGap - cTrackBarLeft),
                                cTrackBarHeight);
-    TimeLabel->setGeometry(width - cTimeLabelRightGap, 1, cTimeLabelWidth, cTimeLabelHeight);
+    TimeLabel->setGeometry(labelLeft, 1, labelWidth, cTimeLabelHeight);
+    RefitTimeText(*TimeLabel);
 }
 
 bool TSRPlaybackDlg::eventFilter(QObject* watched, QEvent* event) {
     if (watched == ControlsPanel && event->type() == QEvent::Resize)
         PlaceControls();
+    else if (watched == ScrollBox1 && event->type() == QEvent::Resize)
+        UpdateLayout();
+    else if (event->type() == QEvent::ToolTip && watched->parent() == ControlsPanel &&
+             qobject_cast<QToolButton*>(watched)) {
+        ShowToolTipAbove(*static_cast<QWidget*>(watched), *ControlsPanel);
+        return true;
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 

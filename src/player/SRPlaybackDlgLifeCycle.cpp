@@ -51,6 +51,7 @@ void TSRPlaybackDlg::OpenFile(const std::string& name) {
     FAudioStream =
         std::make_unique<TSpxStream>(FAudioFile, TFileMode::OpenRead, TSpxSilences::Load);
     SetupSeekBar();
+    CreatePreview();
     delete InfoPanel.data();
     PlayButtonClick();
 }
@@ -69,6 +70,7 @@ void TSRPlaybackDlg::PrepareBitmap(std::int32_t width, std::int32_t height) {
 
 // Also the end of every failed opening: whatever was half built is released here.
 void TSRPlaybackDlg::CloseRecording() {
+    DestroyPreview(); // its worker reads the reader's file
     UpdateTimer->stop();
     HeaderDelayTimer->stop();
     TrailerDelayTimer->stop();

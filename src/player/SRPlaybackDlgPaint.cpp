@@ -1,6 +1,7 @@
 // Painting the picture: FBitmap stretched into the play panel with its aspect kept, the
 // recorded cursor on top and black bars around it; the panel's layout; header and trailer
-// pictures drawn into FBitmap.
+// pictures drawn into FBitmap. Full screen, a picture larger than the play area is fitted
+// into it rather than scrolled, so that the controls never cover its bottom.
 #include "player/SRPlaybackDlg.h"
 
 #include "controls/UserPaintPanel.h"
@@ -25,12 +26,21 @@ QImage WrapBitmap(const TBitmap32& bitmap) {
                   bitmap.StrideBytes(), QImage::Format_RGB32);
 }
 
+// Whether the picture is fitted into the play area: stretched, or full screen and too large.
+bool Fitted(const QAction& stretch, bool fullScreen, const QScrollArea& area,
+            const TBitmap32* bitmap) {
+    if (stretch.isChecked())
+        return true;
+    return fullScreen && bitmap &&
+           (bitmap->Width() > area.width() || bitmap->Height() > area.height());
+}
+
 } // namespace
 
 // Stretched, the picture is fitted into the panel less one pixel each way; at natural size it
 // is copied 1:1, all of it.
 TRect TSRPlaybackDlg::FitRect() const {
-    if (!MStretch->isChecked())
+    if (!Fitted(*MStretch, FFullScreen, *ScrollBox1, FBitmap.get()))
         return {0, 0, FBitmap->Width(), FBitmap->Height()};
     return vsr::FitRect(PlayPanel->width(), PlayPanel->height(), FBitmap->Width(),
                         FBitmap->Height());
@@ -45,6 +55,9 @@ void TSRPlaybackDlg::PlayPanelPaint(TUserPaintPanel& sender) {
     const auto lock = FBitmap->CanvasLock();
     const TRect fit = FitRect();
     if (!FBitmap->Empty() && !fit.Empty()) {
+        // Scaled pictures are filtered; a 1:1 copy stays exact.
+        canvas.setRenderHint(QPainter::SmoothPixmapTransform,
+                             fit.Width() != FBitmap->Width() || fit.Height() != FBitmap->Height());
         canvas.drawImage(ToQRect(fit), WrapBitmap(*FBitmap));
         const TRect cursor = CursorRect(FCursorX, FCursorY, CursorImg.width(), CursorImg.height(),
                                         fit, FBitmap->Width(), FBitmap->Height());
@@ -56,10 +69,11 @@ void TSRPlaybackDlg::PlayPanelPaint(TUserPaintPanel& sender) {
             canvas.fillRect(ToQRect(bar), Qt::black);
 }
 
-// Stretched: the panel fills the scroll box. Natural size: the panel takes the picture's size,
-// centred in the visible area, and the scroll box scrolls when it is larger.
+// Fitted: the panel fills the scroll box. Natural size: the panel takes the picture's size,
+// centred in the visible area, and the scroll box scrolls when it is larger. Called again
+// when the scroll box's size changes.
 void TSRPlaybackDlg::UpdateLayout() {
-    if (MStretch->isChecked()) {
+    if (Fitted(*MStretch, FFullScreen, *ScrollBox1, FBitmap.get())) {
         ScrollBox1->setWidgetResizable(true);
         return;
     }

@@ -4,6 +4,7 @@
 #include "audio/SoundIntervals.h"
 #include "controls/PlayTrackBar.h"
 #include "controls/UserPaintPanel.h"
+#include "player/TimeText.h"
 #include "shell/Format.h"
 
 #include <QLabel>
@@ -15,11 +16,9 @@ std::string FormatTime(std::int64_t seconds, std::string_view separator) {
                   seconds % 60);
 }
 
-// Elapsed time above the total; Qt breaks label lines at a line feed.
 void TSRPlaybackDlg::ShowTimes(std::uint32_t elapsedSeconds) {
-    const std::string text =
-        FormatTime(elapsedSeconds, ":") + "\n" + FormatTime(FAudioStream->Duration(), ":");
-    TimeLabel->setText(QString::fromStdString(text));
+    TimeLabel->setText(TimeText(*TimeLabel, QString::fromStdString(FormatTime(elapsedSeconds, ":")),
+                                QString::fromStdString(FormatTime(FAudioStream->Duration(), ":"))));
 }
 
 // Raises the seek bar's range error for a voice track of fewer than 10 decoded bytes.

@@ -166,6 +166,7 @@ void TSRPlaybackDlg::StreamLastPartFinished(TScreenRecorderPlaybackStream& strea
         FAudioStream =
             std::make_unique<TSpxStream>(FAudioFile, TFileMode::OpenRead, TSpxSilences::Load);
         SetupSeekBar();
+        CreatePreview();
         if (StreamMayStartPlayback() && stream.FirstPartDone()) {
             Trace("VSR Download last part finished after first part finished, so start playing");
             HideStreamStatus();
@@ -183,6 +184,7 @@ void TSRPlaybackDlg::StreamFirstPartFinished(TScreenRecorderPlaybackStream& stre
         return;
     }
     Trace("VSR Download finished for first part");
+    CreatePreview();
     HideStreamStatus();
     if (StreamMayStartPlayback()) {
         Trace("VSR Download: LastPartFinished and first part finished, so start playback");

@@ -160,19 +160,19 @@ TEST_F(PlayerPlayback, AnErrorOfTheLoopStopsPlaybackAndIsShown) {
 }
 
 // The worked example: 954.6 s of voice whose first two silences lie at 0 - 4.2 s and 56 - 57 s.
-// On the bar of 346 x 29 the second stretch is blue from x = 6 to 24.
+// On a bar 346 wide the second stretch is blue from x = 6 to 24.
 TEST_F(PlayerPlayback, SeekBarMarksTheStretchesBetweenSilencesAndIgnoresPresses) {
     TRecordingContent content = Solid({{0, 0x808080}}, 0, 32, 32);
     content.SoundTrack = VoiceTrack(Joined(
         {Silence(4200), Tone(51800), Silence(1000), Tone(1000), Silence(896400), Tone(200)}));
     ASSERT_TRUE(Window().OpenRecording(Write("long.vsr", content, ExactTiles(954600))));
-    EXPECT_EQ(std::tuple(Bar()->Max(), Bar()->Frequency(), Bar()->size()),
-              std::tuple(15273600, 1527360, QSize(346, 29)));
+    EXPECT_EQ(std::tuple(Bar()->Max(), Bar()->Frequency(), Bar()->height()),
+              std::tuple(15273600, 1527360, 29));
     const TIntervalList& bands = Bar()->Intervals();
     ASSERT_EQ(bands.Count(), 4u);
     EXPECT_EQ(std::tuple(bands[0].End, bands[1].Start, bands[1].End, bands[2].Start, bands[3].End),
               std::tuple(0, 67200, 896000, 912000, 15273600));
-    EXPECT_EQ(Find<QLabel>("TimeLabel")->text(), "0:00:00\n0:15:54");
+    EXPECT_EQ(Find<QLabel>("TimeLabel")->text(), "0:00:00 / 0:15:54");
     EXPECT_EQ(FormatTime(3725, "."), "1.02.05");
     Click("PauseButton");
     const std::int32_t position = Bar()->Position();

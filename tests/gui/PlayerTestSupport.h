@@ -125,6 +125,12 @@ protected:
         return states;
     }
     void Click(const char* button) { Find<QToolButton>(button)->click(); }
+    // Hidden controls let the window be narrower than they need, once its layout has seen it.
+    void HideControls() {
+        Find<QAction>("MTrackBarVisible")->trigger();
+        EXPECT_TRUE(PumpUntil(
+            [&] { return Window().minimumWidth() < Find("ControlsPanel")->minimumWidth(); }));
+    }
     bool Active(const char* timer) { return Find<QTimer>(timer)->isActive(); }
     // The timer's tick, as if its interval had run out now.
     void Fire(const char* timer) { QMetaObject::invokeMethod(Find<QTimer>(timer), "timeout"); }
