@@ -23,12 +23,8 @@ constexpr const char* cUsage = "usage:\n"
 
 const std::map<std::string, std::function<int(const TArguments&)>>& Commands() {
     static const std::map<std::string, std::function<int(const TArguments&)>> commands = {
-        {"info", InfoCommand},
-        {"frames", FramesCommand},
-        {"audio", AudioCommand},
-        {"snapshot", SnapshotCommand},
-        {"pack", PackCommand},
-        {"demo", DemoCommand}};
+        {"info", InfoCommand},         {"frames", FramesCommand}, {"audio", AudioCommand},
+        {"snapshot", SnapshotCommand}, {"pack", PackCommand},     {"demo", DemoCommand}};
     return commands;
 }
 

@@ -11,9 +11,9 @@
 // it processes messages. The state accessors may be read from any thread. The destructor
 // processes the main thread's messages while it waits for the workers.
 
+#include "base/BackExec.h"
 #include "platform/HttpClient.h"
 #include "platform/Stream.h"
-#include "base/BackExec.h"
 #include "recording/CustomScreenRecorderPlaybackFile.h"
 #include "recording/StreamBlockSize.h"
 #include "recording/StreamRequests.h"
