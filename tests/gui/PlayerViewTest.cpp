@@ -154,9 +154,7 @@ TEST_F(PlayerScaled, GlyphsAreDrawnAtThePixelRatio) {
     const qreal ratio = qEnvironmentVariableIsSet("QT_SCALE_FACTOR")
                             ? qEnvironmentVariable("QT_SCALE_FACTOR").toDouble()
                             : 1.0;
-    const std::pair<const char*, TGlyph> cases[] = {{"ToStartButton", TGlyph::ToStart},
-                                                    {"PlayButton", TGlyph::Play},
-                                                    {"StopButton", TGlyph::Stop},
+    const std::pair<const char*, TGlyph> cases[] = {{"PlayButton", TGlyph::Play},
                                                     {"LoadButton", TGlyph::Load}};
     for (const auto& [name, glyph] : cases) {
         SCOPED_TRACE(name);

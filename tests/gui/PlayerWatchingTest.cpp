@@ -198,7 +198,6 @@ TEST_F(PlayerWatching, DroppedRecordingsAndAddressesOpen) {
     const std::tuple<QList<QUrl>, bool> cases[] = {
         {{QUrl::fromLocalFile(QString::fromStdString(text))}, false},
         {{QUrl("ftp://example.com/a.vsr")}, false},
-        {{QUrl("https://example.com/a.vsr")}, true},
         {{QUrl("vsrfile://example.com/a.vsr")}, true},
         {{QUrl::fromLocalFile(QString::fromStdString(file)), QUrl("https://example.com/a.vsr")},
          false},
