@@ -42,6 +42,7 @@ void TGoToTimeBox::accept() {
     if (!error.empty()) {
         FError->setText(QString::fromStdString(error));
         FError->show();
+        adjustSize(); // room for the reason's lines
         FEdit->selectAll();
         FEdit->setFocus();
         return;
