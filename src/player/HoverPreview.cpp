@@ -24,13 +24,15 @@ QSize ThumbnailSizeFor(QSize screen) {
 THoverPreview::THoverPreview(QWidget* parent, QSize screen,
                              TPreviewComposer::TReaderFactory factory, std::size_t cacheBytes)
     : QWidget(parent), FThumbnailSize(ThumbnailSizeFor(screen)),
+      FMessages(MessageQueue().CreateTarget([this](const TMessage&) { TakeReady(); })),
       FComposer(
           std::move(factory), FThumbnailSize,
           [this](TPreviewPicture picture) {
-              // Dropped by Qt when the preview has gone before the call is made.
-              QMetaObject::invokeMethod(
-                  this, [this, picture = std::move(picture)] { Received(picture); },
-                  Qt::QueuedConnection);
+              {
+                  std::lock_guard lock(FReadyLock);
+                  FReady = std::move(picture);
+              }
+              FMessages->Post({cFirstUserMessage, 0, 0});
           },
           cacheBytes) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -42,6 +44,17 @@ THoverPreview::THoverPreview(QWidget* parent, QSize screen,
 
 THoverPreview::~THoverPreview() {
     FComposer.Stop();
+}
+
+// A newer picture may already have replaced the one the message was posted for.
+void THoverPreview::TakeReady() {
+    std::optional<TPreviewPicture> picture;
+    {
+        std::lock_guard lock(FReadyLock);
+        picture.swap(FReady);
+    }
+    if (picture)
+        Received(*picture);
 }
 
 void THoverPreview::ShowAt(std::uint32_t time, QPoint anchor) {

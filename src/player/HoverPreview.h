@@ -13,7 +13,12 @@
 #include <QString>
 #include <QWidget>
 
+#include "platform/MessageQueue.h"
+
 #include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
 
 class QHideEvent;
 class QPaintEvent;
@@ -51,6 +56,7 @@ protected:
 
 private:
     void Received(const TPreviewPicture& picture);
+    void TakeReady();
 
     QSize FThumbnailSize;
     std::uint32_t FTime = 0;
@@ -58,6 +64,11 @@ private:
     std::uint64_t FRequest = 0; // the request whose pictures are shown; 0: none
     QImage FThumbnail;
     bool FExact = false;
+    // The worker's latest picture, handed over through the program's message queue, whose
+    // hand-over the thread checks see.
+    std::mutex FReadyLock;
+    std::optional<TPreviewPicture> FReady;
+    std::unique_ptr<TMessageTarget> FMessages;
     TPreviewComposer FComposer; // last: its worker stops before the rest goes
 };
 
