@@ -20,20 +20,11 @@ QWidget* VisibleToolTip() {
 
 } // namespace
 
-std::span<const TButtonKeys> ButtonKeys() {
-    static const TButtonKeys keys[] = {{"PlayButton", QKeySequence(Qt::Key_Space)},
-                                       {"PauseButton", QKeySequence(Qt::Key_Space)},
-                                       {"ToStartButton", QKeySequence(Qt::Key_Home)},
-                                       {"LoadButton", QKeySequence(Qt::CTRL | Qt::Key_O)}};
-    return keys;
-}
-
-void AddKeysToToolTips(QWidget& panel) {
+void AddKeysToToolTips(QWidget& panel, const std::function<QString(const QString&)>& keysOf) {
     for (QToolButton* button : panel.findChildren<QToolButton*>()) {
         QString tip = button->toolTip().isEmpty() ? button->statusTip() : button->toolTip();
-        for (const TButtonKeys& keys : ButtonKeys())
-            if (button->objectName() == QLatin1String(keys.Button))
-                tip += QStringLiteral(" (%1)").arg(keys.Keys.toString(QKeySequence::NativeText));
+        if (const QString keys = keysOf(button->objectName()); !keys.isEmpty())
+            tip += QStringLiteral(" (%1)").arg(keys);
         button->setToolTip(tip);
     }
 }

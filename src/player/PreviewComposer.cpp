@@ -1,5 +1,6 @@
 #include "player/PreviewComposer.h"
 
+#include "player/BitmapImage.h"
 #include "render/Snapshot.h"
 
 namespace vsr {
@@ -82,9 +83,8 @@ void TPreviewComposer::Compose(const TJob& job, std::stop_token stop) {
 }
 
 QImage TPreviewComposer::Thumbnail(const TBitmap32& picture) const {
-    const QImage whole(reinterpret_cast<const uchar*>(picture.Bits()), picture.Width(),
-                       picture.Height(), picture.StrideBytes(), QImage::Format_RGB32);
-    return whole.scaled(FThumbnailSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return WrapBitmap(picture).scaled(FThumbnailSize, Qt::IgnoreAspectRatio,
+                                      Qt::SmoothTransformation);
 }
 
 } // namespace vsr

@@ -33,7 +33,7 @@ TSRPlaybackDlg::TSRPlaybackDlg(const TPlayerStartUp& startUp, QWidget* parent)
     International1 = new TInternational(this);
     International1->setObjectName("International1");
     International1->Loaded(LanguageFileName(startUp.ExePath));
-    AddKeysToToolTips(*ControlsPanel);
+    AddKeysToToolTips(*ControlsPanel, &TSRPlaybackDlg::KeysOf);
     FormCreate(startUp);
 }
 

@@ -120,6 +120,7 @@ public:
     const TScreenRecorderOverlayFile* Overlay() const { return FOverlay.get(); }
     // The audio clock in ms; any thread.
     std::uint32_t PlayTime() const;
+    std::int64_t HeardBytes() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -368,7 +369,9 @@ private:
     void MRestoreClick();
     void CloseOrQuit();
     void ToggleShortcutHelp();
-    void UpdateMenuShortcuts();
+    void ShowKeysInMenu();
+    // The keys of a button or menu entry (object name): "Space", "Ctrl+O"; empty when none.
+    static QString KeysOf(const QString& target);
     void PlayPanelDoubleClick();
     void ChangeSpeed(int steps);
     void SetSpeed(double speed);

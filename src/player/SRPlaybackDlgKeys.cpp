@@ -13,8 +13,7 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include <functional>
-#include <vector>
+#include <span>
 
 namespace vsr {
 
@@ -27,7 +26,10 @@ struct TKeyBinding {
     Qt::KeyboardModifiers Modifiers;
     const char* Keys;   // as the shortcut list shows them
     const char* Action; // empty: listed with the binding above it
-    std::function<void(TSRPlaybackDlg&)> Run;
+    void (*Run)(TSRPlaybackDlg& window);
+    // The buttons and menu entries (object names, blank-separated) that do the same: their
+    // tool tips and the menu show the keys.
+    const char* Targets = "";
 };
 
 // Shift is part of typing '?', '[' and ']' on many layouts, so it does not count for them.
@@ -42,15 +44,20 @@ bool Matches(const TKeyBinding& binding, const QKeyEvent& event) {
     return modifiers == binding.Modifiers;
 }
 
+bool Targets(const TKeyBinding& binding, const QString& name) {
+    return !name.isEmpty() && QString(binding.Targets).split(' ').contains(name);
+}
+
 } // namespace
 
 // The window's friend, so that the table reaches its private handlers.
 struct TSRPlaybackDlgKeys {
-    static std::vector<TKeyBinding> Bindings() {
+    static std::span<const TKeyBinding> Bindings() {
         using W = TSRPlaybackDlg;
-        const auto none = Qt::NoModifier;
-        return {
-            {Qt::Key_Space, none, "Space", "Play / pause", [](W& w) { w.PlayPauseKey(); }},
+        constexpr auto none = Qt::NoModifier;
+        static const TKeyBinding table[] = {
+            {Qt::Key_Space, none, "Space", "Play / pause", [](W& w) { w.PlayPauseKey(); },
+             "PlayButton PauseButton"},
             {Qt::Key_Left, none, "Left / Right", "Back / forward 5 seconds",
              [](W& w) { w.SeekBy(-5000); }},
             {Qt::Key_Right, none, "", "", [](W& w) { w.SeekBy(5000); }},
@@ -60,9 +67,10 @@ struct TSRPlaybackDlgKeys {
             {Qt::Key_Left, Qt::ControlModifier, "Ctrl+Left / Right", "Back / forward 1 minute",
              [](W& w) { w.SeekBy(-60000); }},
             {Qt::Key_Right, Qt::ControlModifier, "", "", [](W& w) { w.SeekBy(60000); }},
-            {Qt::Key_Home, none, "Home", "To the start", [](W& w) { w.SeekTo(0); }},
+            {Qt::Key_Home, none, "Home", "To the start", [](W& w) { w.SeekTo(0); },
+             "ToStartButton"},
             {Qt::Key_G, Qt::ControlModifier, "Ctrl+G", "Go to a time",
-             [](W& w) { w.GoToTimeClick(); }},
+             [](W& w) { w.GoToTimeClick(); }, "MGoToTime"},
             {Qt::Key_BracketLeft, none, "[ / ]", "Slower / faster",
              [](W& w) { w.ChangeSpeed(-1); }},
             {Qt::Key_BracketRight, none, "", "", [](W& w) { w.ChangeSpeed(1); }},
@@ -70,20 +78,44 @@ struct TSRPlaybackDlgKeys {
             {Qt::Key_Down, none, "", "", [](W& w) { w.ChangeVolume(-1); }},
             {Qt::Key_M, none, "M", "Mute on and off", [](W& w) { w.ToggleMute(); }},
             {Qt::Key_F, none, "F / F11", "Full screen on and off",
-             [](W& w) { w.ToggleFullScreen(); }},
-            {Qt::Key_F11, none, "", "", [](W& w) { w.ToggleFullScreen(); }},
-            {Qt::Key_Escape, none, "Escape", "Leave full screen", [](W& w) { w.MRestoreClick(); }},
-            {Qt::Key_O, Qt::ControlModifier, "Ctrl+O", "Open a file", [](W& w) { w.MOpenClick(); }},
+             [](W& w) { w.ToggleFullScreen(); }, "MMaximize"},
+            {Qt::Key_F11, none, "", "", [](W& w) { w.ToggleFullScreen(); }, "MMaximize"},
+            {Qt::Key_Escape, none, "Escape", "Leave full screen", [](W& w) { w.MRestoreClick(); },
+             "MRestore"},
+            {Qt::Key_O, Qt::ControlModifier, "Ctrl+O", "Open a file", [](W& w) { w.MOpenClick(); },
+             "MOpen LoadButton"},
             {Qt::Key_U, Qt::ControlModifier, "Ctrl+U", "Open a URL",
-             [](W& w) { w.MOpenURLClick(); }},
+             [](W& w) { w.MOpenURLClick(); }, "MOpenURL"},
             {Qt::Key_W, Qt::ControlModifier, "Ctrl+W / Q", "Close the recording, or quit",
-             [](W& w) { w.CloseOrQuit(); }},
-            {Qt::Key_Q, none, "", "", [](W& w) { w.CloseOrQuit(); }},
-            {Qt::Key_F1, none, "F1 / ?", "This list", [](W& w) { w.ToggleShortcutHelp(); }},
-            {Qt::Key_Question, none, "", "", [](W& w) { w.ToggleShortcutHelp(); }},
+             [](W& w) { w.CloseOrQuit(); }, "MCloseRecording"},
+            {Qt::Key_Q, none, "", "", [](W& w) { w.CloseOrQuit(); }, "MCloseRecording"},
+            {Qt::Key_F1, none, "F1 / ?", "This list", [](W& w) { w.ToggleShortcutHelp(); },
+             "MShortcuts"},
+            {Qt::Key_Question, none, "", "", [](W& w) { w.ToggleShortcutHelp(); }, "MShortcuts"},
         };
+        return table;
     }
 };
+
+QString TSRPlaybackDlg::KeysOf(const QString& target) {
+    for (const TKeyBinding& binding : TSRPlaybackDlgKeys::Bindings())
+        if (Targets(binding, target))
+            return binding.Keys;
+    return {};
+}
+
+// The menu shows the keys; on the entries they act only while the menu is open, as the window
+// takes them everywhere else.
+void TSRPlaybackDlg::ShowKeysInMenu() {
+    for (QAction* entry : TePopupMenu1->actions()) {
+        QList<QKeySequence> keys;
+        for (const TKeyBinding& binding : TSRPlaybackDlgKeys::Bindings())
+            if (Targets(binding, entry->objectName()))
+                keys.append(QKeySequence(binding.Modifiers | binding.Key));
+        entry->setShortcuts(keys);
+        entry->setShortcutContext(Qt::WidgetShortcut);
+    }
+}
 
 void TSRPlaybackDlg::keyPressEvent(QKeyEvent* event) {
     // Any key closes the shortcut list; its own keys only close it.
@@ -183,11 +215,13 @@ void TSRPlaybackDlg::CreateWatching() {
         child->setFocusPolicy(Qt::NoFocus);
     setFocusPolicy(Qt::StrongFocus);
     setAcceptDrops(true);
+    ShowKeysInMenu();
 
     auto* speeds = new QActionGroup(MSpeed);
     for (const double speed : TVoiceShaper::Speeds) {
         QAction* entry = MSpeed->addAction(QString::fromStdString(SpeedText(speed)));
         entry->setObjectName(QString("MSpeed%1").arg(speed * 100));
+        entry->setData(speed);
         entry->setCheckable(true);
         entry->setChecked(speed == 1.0);
         speeds->addAction(entry);

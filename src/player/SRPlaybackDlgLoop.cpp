@@ -19,25 +19,26 @@ constexpr auto cBufferingPoll = std::chrono::milliseconds(50);
 
 } // namespace
 
+// The voice track's byte being heard: what the shaper produced, less what the wave output
+// still holds.
+std::int64_t TSRPlaybackDlg::HeardBytes() const {
+    const auto queuedBytes =
+        static_cast<std::int32_t>(AudioPlayback.QueuedBuffers() * AudioPlayback.BufferSize());
+    return FShaper.HeardPosition(queuedBytes);
+}
+
 std::uint32_t TSRPlaybackDlg::PlayTime() const {
     if (!FAudioStream)
         return 0;
-    const auto queuedBytes =
-        static_cast<std::int32_t>(AudioPlayback.QueuedBuffers() * AudioPlayback.BufferSize());
-    const std::int64_t time = FShaper.HeardPosition(queuedBytes) / cPcmBytesPerMs;
+    const std::int64_t time = HeardBytes() / cPcmBytesPerMs;
     return time < 0 ? 0 : static_cast<std::uint32_t>(time);
 }
 
 // The cursor drawn is the next recorded position after time.
 void TSRPlaybackDlg::UpdateCursorPos(std::uint32_t time) {
-    const TCursorList& cursors = FReader->Cursors();
-    for (std::size_t i = 0; i < cursors.Count(); ++i) {
-        const TCursorEntry& entry = cursors[i];
-        if (entry.Time > time) {
-            FCursorX = entry.X;
-            FCursorY = entry.Y;
-            return;
-        }
+    if (const std::optional<TPoint> next = NextCursorPos(FReader->Cursors(), time)) {
+        FCursorX = next->X;
+        FCursorY = next->Y;
     }
 }
 
@@ -55,8 +56,7 @@ TSRPlaybackDlg::TStreamPass TSRPlaybackDlg::StreamUnderflowPass() {
     const auto* stream = dynamic_cast<const TScreenRecorderPlaybackStream*>(FReader.get());
     if (!stream)
         return TStreamPass::Read;
-    if (!stream->FirstPartDone() && stream->NeedsNextSegment() &&
-        stream->LastAvailableKeyFrame() - 1 <= stream->CurrentKeyFrame()) {
+    if (stream->NeedsNextSegment() && !stream->MayReadSegment(stream->CurrentKeyFrame() + 1)) {
         Trace("Not enough data - sleeping");
         if (!FBuffering) {
             FBuffering = true;

@@ -19,14 +19,9 @@ namespace vsr {
 
 namespace {
 
-// The keys work everywhere through the window's keyPressEvent; on the entry they show in the
-// menu and act only while it is open.
-QAction* AddEntry(QMenu* menu, const char* name, const char* caption,
-                  const QList<QKeySequence>& keys = {}) {
+QAction* AddEntry(QMenu* menu, const char* name, const char* caption) {
     QAction* action = menu->addAction(caption);
     action->setObjectName(name);
-    action->setShortcuts(keys);
-    action->setShortcutContext(Qt::WidgetShortcut);
     return action;
 }
 
@@ -40,8 +35,8 @@ void HideEntry(QAction* action) {
 void TSRPlaybackDlg::CreateMenus() {
     TePopupMenu1 = new QMenu(this);
     TePopupMenu1->setObjectName("TePopupMenu1");
-    MMaximize = AddEntry(TePopupMenu1, "MMaximize", "Full Screen View", {Qt::Key_F, Qt::Key_F11});
-    MRestore = AddEntry(TePopupMenu1, "MRestore", "Window Mode View", {Qt::Key_Escape});
+    MMaximize = AddEntry(TePopupMenu1, "MMaximize", "Full Screen View");
+    MRestore = AddEntry(TePopupMenu1, "MRestore", "Window Mode View");
     TePopupMenu1->addSeparator();
     TePopupMenu1->addAction(MStretch);
     HideEntry(MStretch);
@@ -50,19 +45,15 @@ void TSRPlaybackDlg::CreateMenus() {
     MTrackBarVisible->setChecked(true);
     MMinimizetoTaskbar = AddEntry(TePopupMenu1, "MMinimizetoTaskbar", "Minimize to Taskbar");
     TePopupMenu1->addSeparator();
-    MGoToTime =
-        AddEntry(TePopupMenu1, "MGoToTime", "Go to Time...", {QKeySequence(Qt::CTRL | Qt::Key_G)});
+    MGoToTime = AddEntry(TePopupMenu1, "MGoToTime", "Go to Time...");
     MSpeed = TePopupMenu1->addMenu("Speed");
     MSpeed->setObjectName("MSpeed");
     TePopupMenu1->addSeparator();
-    MOpen =
-        AddEntry(TePopupMenu1, "MOpen", "Open/Load New File", {QKeySequence(Qt::CTRL | Qt::Key_O)});
-    MOpenURL = AddEntry(TePopupMenu1, "MOpenURL", "Open URL", {QKeySequence(Qt::CTRL | Qt::Key_U)});
-    MCloseRecording = AddEntry(TePopupMenu1, "MCloseRecording", "Close Recording",
-                               {QKeySequence(Qt::CTRL | Qt::Key_W), Qt::Key_Q});
+    MOpen = AddEntry(TePopupMenu1, "MOpen", "Open/Load New File");
+    MOpenURL = AddEntry(TePopupMenu1, "MOpenURL", "Open URL");
+    MCloseRecording = AddEntry(TePopupMenu1, "MCloseRecording", "Close Recording");
     TePopupMenu1->addSeparator();
-    MShortcuts =
-        AddEntry(TePopupMenu1, "MShortcuts", "Keyboard Shortcuts", {Qt::Key_F1, Qt::Key_Question});
+    MShortcuts = AddEntry(TePopupMenu1, "MShortcuts", "Keyboard Shortcuts");
     MClose = AddEntry(TePopupMenu1, "MClose", "Close/Exit");
 
     connect(MRestore, &QAction::triggered, this, [this] { MRestoreClick(); });

@@ -4,6 +4,8 @@
 // into it rather than scrolled, so that the controls never cover its bottom.
 #include "player/SRPlaybackDlg.h"
 
+#include "player/BitmapImage.h"
+
 #include "controls/UserPaintPanel.h"
 #include "recording/Picture.h"
 #include "render/Drawing.h"
@@ -18,12 +20,6 @@ namespace {
 
 QRect ToQRect(const TRect& rect) {
     return QRect(rect.Left, rect.Top, rect.Width(), rect.Height());
-}
-
-// FBitmap's pixels as an image, without copying; valid while the bitmap is locked.
-QImage WrapBitmap(const TBitmap32& bitmap) {
-    return QImage(reinterpret_cast<const uchar*>(bitmap.Bits()), bitmap.Width(), bitmap.Height(),
-                  bitmap.StrideBytes(), QImage::Format_RGB32);
 }
 
 // Whether the picture is fitted into the play area: stretched, or full screen and too large.

@@ -33,18 +33,17 @@ std::uint32_t TSRPlaybackDlg::RecordingLength() const {
     return static_cast<std::uint32_t>(std::max<std::int64_t>(pictures, voice));
 }
 
-// A stream reads only what has arrived: the key-frame index comes with its last part, and the
-// loop reads a segment only once the one after it is complete too.
+// A stream reads only what has arrived: the key-frame index comes with its last part, and
+// composing reads the time's segment and may read into the next one.
 bool TSRPlaybackDlg::SeekAllowed(std::uint32_t ms) const {
     const TScreenRecorderPlaybackStream* stream = StreamReader();
     if (!stream)
         return true;
     if (!stream->KeyFramesKnown() || !FAudioStream)
         return false;
-    if (stream->FirstPartDone())
-        return true;
     const std::optional<std::size_t> keyFrame = KeyFrameAt(*stream, ms);
-    return keyFrame && static_cast<std::int64_t>(*keyFrame) + 1 < stream->LastAvailableKeyFrame();
+    return keyFrame ? stream->MayReadSegment(static_cast<std::int32_t>(*keyFrame) + 1)
+                    : stream->FirstPartDone();
 }
 
 void TSRPlaybackDlg::ShowStatusText(std::string_view text) {

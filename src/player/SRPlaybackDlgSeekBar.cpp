@@ -43,9 +43,7 @@ void TSRPlaybackDlg::ClearSeekBar() {
 
 void TSRPlaybackDlg::UpdateTimerTimer() {
     if (FAudioStream) {
-        const auto queuedBytes =
-            static_cast<std::int32_t>(AudioPlayback.QueuedBuffers() * AudioPlayback.BufferSize());
-        AudioTrackBar->SetPosition(static_cast<std::int32_t>(FShaper.HeardPosition(queuedBytes)));
+        AudioTrackBar->SetPosition(static_cast<std::int32_t>(HeardBytes()));
         ShowTimes(PlayTime() / 1000);
     }
     PlayPanel->update();

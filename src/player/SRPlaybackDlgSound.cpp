@@ -46,7 +46,7 @@ void TSRPlaybackDlg::SetSpeed(double speed) {
     else
         FShaper.Restart(FAudioStream ? FAudioStream->Position() : 0);
     for (QAction* entry : MSpeed->actions())
-        entry->setChecked(entry->text().toStdString() == SpeedText(speed));
+        entry->setChecked(entry->data().toDouble() == speed);
     ShowOverlayText("Speed " + SpeedText(speed));
 }
 

@@ -58,6 +58,11 @@ public:
     std::int32_t LastCompleteKeyFrame() const { return FLastCompleteKeyFrame; }
     bool KeyFramesKnown() const { return FKeyFramesKnown; }
     bool FirstPartDone() const { return FFirstPartDone; }
+    // Whether segment index may be read: the first part has arrived whole, or the segment lies
+    // before the last one known to have arrived (whose end may still be on its way).
+    bool MayReadSegment(std::int32_t index) const {
+        return FirstPartDone() || index < LastAvailableKeyFrame();
+    }
     // Percent of what playback needs to start: the last part and the first part up to the end
     // of key-frame segment 3 (the whole file until the key-frame index has arrived).
     std::int32_t Progress() const { return FProgress; }
