@@ -82,6 +82,10 @@ void TSRPlaybackDlg::MessageReceived(const TMessage& message) {
     case cLoopErrorMessage:
         ShowLoopErrors();
         break;
+    case cRepaintMessage:
+        FRepaintPosted = false;
+        PlayPanel->update(); // Qt paints at most once per refresh
+        break;
     default:
         break;
     }

@@ -77,6 +77,8 @@ inline constexpr std::uint32_t cStartSourceMessage = cFirstUserMessage + 10; // 
 inline constexpr std::uint32_t cCloseSourceMessage = cFirstUserMessage + 90; // 1114
 // An error of the playback loop, to be shown on the main thread.
 inline constexpr std::uint32_t cLoopErrorMessage = cFirstUserMessage + 100; // 1124
+// The loop has drawn a whole screen update: the picture is to be repainted.
+inline constexpr std::uint32_t cRepaintMessage = cFirstUserMessage + 110;
 
 // Audio format of the player's wave output: 200 ms buffers of 8000 Hz 16-bit mono.
 inline constexpr std::int32_t cPlaybackBufferSize = 3200;
@@ -162,6 +164,7 @@ private:
     void FinalWait(std::uint32_t lastTime, std::int64_t frames);
     void WaitUntil(std::uint32_t time);
     void UpdateCursorPos(std::uint32_t time);
+    void RequestRepaint();
     bool AudioPlaybackFillBuffer(std::span<std::byte> buffer, std::int32_t& size);
 
     // Painting (SRPlaybackDlgPaint.cpp).
@@ -240,6 +243,7 @@ private:
     TEvent FRunEvent;
     std::atomic<bool> FPlaying = false;
     std::atomic<bool> FBuffering = false;
+    std::atomic<bool> FRepaintPosted = false; // one repaint message at a time
     std::atomic<std::int32_t> FLastX = -1;
     std::atomic<std::int32_t> FLastY = -1;
     std::atomic<std::int32_t> FCursorX = 0;

@@ -111,7 +111,15 @@ void TSRPlaybackDlg::BackExec1Exec(TCustomBackExec& sender) {
         if (!WaitRunEvent())
             break;
     }
+    RequestRepaint();
     FinalWait(time, frames);
+}
+
+// Worker: every whole screen update is shown, not only what the update timer finds; while a
+// repaint is on its way, later requests join it.
+void TSRPlaybackDlg::RequestRepaint() {
+    if (!FRepaintPosted.exchange(true))
+        FMessages->Post({cRepaintMessage, 0, 0});
 }
 
 // Steps 4 to 9 of a pass: decode, wait for a new screen update's time, compose.
@@ -123,6 +131,7 @@ void TSRPlaybackDlg::DrawFrame(TMemoryStream& payload, std::uint32_t time, std::
     TraceFmt("Img: %d, %d  %d, %d    Time: %d, PlayTime: %d", x, y, width, height, time,
              PlayTime());
     if (FLastY > y || (FLastY == y && FLastX >= x)) {
+        RequestRepaint(); // the update before this record is whole
         TraceFmt("Delay with cursor update: %d", time);
         WaitUntil(time);
     }

@@ -7,6 +7,7 @@
 #include "gui/PlayerTestSupport.h"
 
 #include "controls/PlayTrackBar.h"
+#include "player/EventHook.h"
 #include "support/FaultServer.h"
 
 #include <QInputDialog>
@@ -157,6 +158,25 @@ TEST_F(PlayerPlayback, AnErrorOfTheLoopStopsPlaybackAndIsShown) {
     ASSERT_TRUE(PumpUntil([&] { return !FErrors.empty(); }));
     EXPECT_TRUE(FErrors[0].starts_with("The recording's compressed data is damaged")) << FErrors[0];
     EXPECT_TRUE(Buttons() == cStopped && Centre() == cRed) << "the picture drawn before stays";
+}
+
+// Ten pictures a second are each shown: the picture is repainted after every screen update,
+// not only by the half-second update timer.
+TEST_F(PlayerPlayback, EveryScreenUpdateIsPainted) {
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> pictures;
+    for (std::uint32_t time = 0; time < 1500; time += 100)
+        pictures.push_back({time, time % 200 ? cRed : cGreen});
+    ASSERT_TRUE(Window().OpenRecording(Write("ten.vsr", Solid(pictures, 1500))));
+    int paints = 0;
+    TEventHook counter(nullptr, [&](QEvent* event) {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    });
+    counter.Attach(Find("PlayPanel"));
+    ASSERT_TRUE(PumpUntil([&] { return Window().PlayTime() >= 200; }));
+    const int before = paints;
+    ASSERT_TRUE(PumpUntil([&] { return Window().PlayTime() >= 1200; }));
+    EXPECT_GE(paints - before, 8) << "ten updates in a second";
 }
 
 // The worked example: 954.6 s of voice whose first two silences lie at 0 - 4.2 s and 56 - 57 s.
