@@ -14,7 +14,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -94,9 +96,16 @@ void ExerciseTile(TInput input) {
     }
     auto payload = StreamOf(input);
     TTileDecoder decoder;
+    TBitmap32 direct(320, 240);
+    const TTileSize drawn = DrawTile(std::as_bytes(input), direct, place[0], place[1]);
     if (const TTileImage* tile = decoder.TileToBitmap(*payload)) {
         TBitmap32 screen(320, 240);
         BlitTile(screen, tile->View(), place[0], place[1]);
+        // Decoding straight into the picture must give the tile blit's pixels exactly.
+        if (drawn.Width != tile->Width || !std::ranges::equal(screen.Pixels(), direct.Pixels()))
+            std::abort();
+    } else if (drawn.Width != 0) {
+        std::abort();
     }
 }
 

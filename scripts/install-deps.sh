@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   googletest libgtest-dev libgmock-dev gcovr
   zlib1g-dev libspeex-dev libsdl2-dev libpng-dev libjpeg62-turbo-dev libgif-dev
-  libbenchmark-dev libcurl4-openssl-dev libsoundtouch-dev php-cli espeak-ng xvfb xauth
+  libbenchmark-dev libcurl4-openssl-dev libsoundtouch-dev libisal-dev php-cli espeak-ng xvfb xauth
   qt6-base-dev
   clang-14 libclang-rt-14-dev
 )

@@ -78,6 +78,13 @@ public:
 
     std::span<std::byte> Memory() { return FData; }
     std::span<const std::byte> Memory() const { return FData; }
+    // The bytes from the position on (none when it lies past the end).
+    std::span<const std::byte> Unread() const {
+        const auto size = static_cast<std::int64_t>(FData.size());
+        return std::span(FData).subspan(static_cast<std::size_t>(FPosition < 0      ? 0
+                                                                 : FPosition > size ? size
+                                                                                    : FPosition));
+    }
 
 private:
     std::vector<std::byte> FData;

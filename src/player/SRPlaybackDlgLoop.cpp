@@ -122,13 +122,12 @@ void TSRPlaybackDlg::RequestRepaint() {
         FMessages->Post({cRepaintMessage, 0, 0});
 }
 
-// Steps 4 to 9 of a pass: decode, wait for a new screen update's time, compose.
+// Steps 4 to 9 of a pass: the tile measured, the wait for a new screen update's time, then
+// the tile decoded into the picture.
 void TSRPlaybackDlg::DrawFrame(TMemoryStream& payload, std::uint32_t time, std::int32_t x,
                                std::int32_t y, TTileDecoder& decoder) {
-    const TTileImage* tile = decoder.TileToBitmap(payload);
-    const std::int32_t width = tile ? tile->Width : 0;
-    const std::int32_t height = tile ? tile->Height : 0;
-    TraceFmt("Img: %d, %d  %d, %d    Time: %d, PlayTime: %d", x, y, width, height, time,
+    const TTileSize tile = decoder.Measure(payload);
+    TraceFmt("Img: %d, %d  %d, %d    Time: %d, PlayTime: %d", x, y, tile.Width, tile.Height, time,
              PlayTime());
     if (FLastY > y || (FLastY == y && FLastX >= x)) {
         RequestRepaint(); // the update before this record is whole
@@ -136,8 +135,8 @@ void TSRPlaybackDlg::DrawFrame(TMemoryStream& payload, std::uint32_t time, std::
         WaitUntil(time);
     }
     UpdateCursorPos(time);
-    if (tile)
-        BlitTile(*FBitmap, tile->View(), x, y);
+    // Decoded only now, straight into the picture: nothing is drawn before its time.
+    decoder.DrawTile(payload, *FBitmap, x, y);
     FLastX = x;
     FLastY = y;
 }

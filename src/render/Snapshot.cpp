@@ -4,6 +4,11 @@
 #include "render/TileDecoder.h"
 
 #include <algorithm>
+#include <compare>
+#include <map>
+#include <span>
+#include <utility>
+#include <vector>
 
 namespace vsr {
 
@@ -11,28 +16,101 @@ namespace {
 
 enum class TKeyFramePicture { Compose, Held };
 
+// A tile that a later tile of the same place and size replaces never shows in the composed
+// picture, so only the last tile of each rectangle is decoded; the kept tiles are drawn in the
+// order they came, which gives exactly the picture of drawing every one. The payloads held
+// wait in memory up to a bound, then are drawn.
+class TLatestTiles {
+public:
+    static constexpr std::size_t cHeldBytes = 32u * 1024u * 1024u;
+
+    TLatestTiles(TBitmap32& bitmap, const TTileLimit& limit) : FBitmap(bitmap), FLimit(limit) {}
+    ~TLatestTiles() { Flush(); }
+    TLatestTiles(const TLatestTiles&) = delete;
+    TLatestTiles& operator=(const TLatestTiles&) = delete;
+
+    // Takes payload's bytes, handing back a buffer to read the next record into; false when the
+    // payload cannot be decoded.
+    bool Add(std::int32_t x, std::int32_t y, std::vector<std::byte>& payload) {
+        const TTileSize size = DecodableSize(payload, FLimit);
+        if (size.Width == 0)
+            return false;
+        TPending& slot = FPending[{x, y, size.Width, size.Height}];
+        FBytes = FBytes - slot.Payload.size() + payload.size();
+        slot.Order = FNextOrder++;
+        std::swap(slot.Payload, payload);
+        if (FBytes > cHeldBytes)
+            Flush();
+        return true;
+    }
+
+    void Flush() {
+        std::vector<std::pair<const TKey*, const TPending*>> order;
+        order.reserve(FPending.size());
+        for (const auto& [key, pending] : FPending)
+            order.emplace_back(&key, &pending);
+        std::ranges::sort(order, {}, [](const auto& entry) { return entry.second->Order; });
+        for (const auto& [key, pending] : order)
+            DrawTile(pending->Payload, FBitmap, key->X, key->Y, FLimit);
+        FPending.clear();
+        FBytes = 0;
+    }
+
+private:
+    struct TKey {
+        std::int32_t X;
+        std::int32_t Y;
+        std::int32_t Width;
+        std::int32_t Height;
+        auto operator<=>(const TKey&) const = default;
+    };
+    struct TPending {
+        std::uint64_t Order = 0;
+        std::vector<std::byte> Payload;
+    };
+
+    TBitmap32& FBitmap;
+    TTileLimit FLimit;
+    std::map<TKey, TPending> FPending;
+    std::size_t FBytes = 0;
+    std::uint64_t FNextOrder = 0;
+};
+
+void Hold(TNextFrame& frame, std::uint32_t time, std::int32_t x, std::int32_t y,
+          std::span<const std::byte> payload) {
+    frame.Valid = true;
+    frame.Time = time;
+    frame.X = x;
+    frame.Y = y;
+    frame.Payload.SetSize(static_cast<std::int64_t>(payload.size()));
+    std::ranges::copy(payload, frame.Payload.Memory().begin());
+    frame.Payload.SetPosition(0);
+}
+
 TComposeCount Compose(TCustomScreenRecorderPlaybackFile& reader, std::size_t keyFrame,
                       std::uint32_t time, TBitmap32& bitmap, TNextFrame* next,
                       TKeyFramePicture keyPicture) {
     TComposeCount count;
     const std::uint32_t keyTime = reader.KeyFrameTime(keyFrame);
     reader.SeekTime(keyTime);
-    TNextFrame local;
-    TNextFrame& frame = next ? *next : local;
-    frame.Valid = false;
-    TTileDecoder decoder(TileLimitFor(reader.Header().Width, reader.Header().Height));
-    while (reader.ReadFrame(frame.Time, frame.X, frame.Y, frame.Payload)) {
-        if (frame.Time > time) {
-            frame.Valid = true;
+    if (next)
+        next->Valid = false;
+    TLatestTiles tiles(bitmap, TileLimitFor(reader.Header().Width, reader.Header().Height));
+    std::vector<std::byte> payload;
+    std::uint32_t recordTime = 0;
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    while (reader.ReadFrameToBuffer(recordTime, x, y, payload)) {
+        if (recordTime > time) {
+            if (next)
+                Hold(*next, recordTime, x, y, payload);
             break;
         }
         ++count.Records;
-        if (keyPicture == TKeyFramePicture::Held && frame.Time <= keyTime)
+        if (keyPicture == TKeyFramePicture::Held && recordTime <= keyTime)
             continue;
-        if (const TTileImage* tile = decoder.TileToBitmap(frame.Payload)) {
-            BlitTile(bitmap, tile->View(), frame.X, frame.Y);
+        if (tiles.Add(x, y, payload))
             ++count.Drawn;
-        }
     }
     return count;
 }

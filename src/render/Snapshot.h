@@ -15,7 +15,8 @@ namespace vsr {
 
 struct TComposeCount {
     std::int64_t Records = 0; // frame records read up to the time
-    std::int64_t Drawn = 0;   // of them, tiles that could be decoded and were copied
+    std::int64_t Drawn = 0;   // of them, tiles that could be decoded (a tile that a later one
+                              // replaces whole is not decoded)
 };
 
 // The first record later than the composed time, which composing had to read: a caller that

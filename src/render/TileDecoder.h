@@ -10,6 +10,7 @@
 
 #include "platform/Stream.h"
 #include "recording/TileDib.h"
+#include "render/Bitmap32.h"
 #include "render/TileImage.h"
 
 #include <cstddef>
@@ -33,6 +34,21 @@ std::optional<TBitmapInfoHeader> ValidTileHeader(std::span<const std::byte> payl
 bool DecodeTile(std::span<const std::byte> payload, TTileImage& tile,
                 const TTileLimit& limit = AnyTile);
 
+struct TTileSize {
+    std::int32_t Width = 0; // 0 when nothing could be decoded
+    std::int32_t Height = 0;
+};
+
+// The size of the tile the payload holds, or zeros when it cannot be decoded.
+TTileSize DecodableSize(std::span<const std::byte> payload, const TTileLimit& limit = AnyTile);
+
+// Decodes the payload straight into bitmap with its top-left at (x, y), clipped on every side,
+// under the canvas lock, then marks the bitmap modified: the same pixels as DecodeTile and
+// BlitTile give, without the tile buffer. The tile's size, or zeros when the payload cannot be
+// decoded (bitmap untouched).
+TTileSize DrawTile(std::span<const std::byte> payload, TBitmap32& bitmap, std::int32_t x,
+                   std::int32_t y, const TTileLimit& limit = AnyTile);
+
 // Reuses its tile image and, for streams other than memory streams, its read buffer: one
 // decoder serves a whole run of tiles. Tiles larger than the limit are not decoded.
 class TTileDecoder {
@@ -44,6 +60,10 @@ public:
     const TTileImage* TileToBitmap(TStream& payload);
     // The same without copying: decodes straight from the stream's memory.
     const TTileImage* TileToBitmap(TMemoryStream& payload);
+    // DrawTile from the memory stream's position, which is left after the payload's pixels.
+    TTileSize DrawTile(TMemoryStream& payload, TBitmap32& bitmap, std::int32_t x, std::int32_t y);
+    // DecodableSize of the payload from the memory stream's position.
+    TTileSize Measure(const TMemoryStream& payload) const;
 
 private:
     TTileLimit FLimit;

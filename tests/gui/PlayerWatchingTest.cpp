@@ -124,8 +124,9 @@ TEST_F(PlayerWatching, KeysSeekSwitchViewsAndOpenTheirBoxes) {
         SCOPED_TRACE(testing::Message() << key << " " << modifiers << " to " << ms);
         Key(key, modifiers);
         EXPECT_EQ(Window().PlayTime(), ms);
-        if (ms < 130000) // at the end the voice may run dry at once, which stops
+        if (ms < 130000) { // at the end the voice may run dry at once, which stops
             EXPECT_EQ(Buttons(), cPaused);
+        }
     }
     EXPECT_EQ(Pixel(32, 16), cRed);
     Key(Qt::Key_Space);

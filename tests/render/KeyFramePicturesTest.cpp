@@ -1,13 +1,17 @@
-// Pictures composed from held key-frame pictures against the plain composition.
+// Pictures composed at a time: against drawing every record in turn, and from held key-frame
+// pictures against the plain composition.
 
 #include "render/KeyFramePictures.h"
 #include "recording/ScreenRecorderFileWriter.h"
 #include "recording/ScreenRecorderPlaybackFile.h"
+#include "render/Drawing.h"
+#include "render/TileDecoder.h"
 #include "support/Pictures.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <ranges>
 
 namespace vsr {
@@ -27,6 +31,73 @@ TRecordingContent ChangingScreen() {
         }
     }
     return content;
+}
+
+// Composing skips tiles that a later tile of the same place and size replaces; the picture
+// must be the one of drawing every record in file order. The records overlap in every way:
+// the same rectangle again, a larger tile over a smaller one and back, a tile partly over
+// another, a damaged payload at a drawn tile's place, a tile half outside the screen.
+TEST(ComposeAt, GivesThePictureOfDrawingEveryRecordInTurn) {
+    const test::TTempDir folder;
+    const std::string file = folder.File("overlapping.vsr");
+    struct TRecord {
+        std::uint32_t Time;
+        std::int32_t X, Y, Width, Height;
+        std::uint32_t Seed; // 0: a damaged payload
+    };
+    const TRecord records[] = {
+        {0, 0, 0, 64, 48, 1},   {0, 0, 0, 32, 16, 2},    {10, 16, 8, 32, 16, 3},
+        {10, 0, 0, 32, 16, 4},  {20, 0, 0, 64, 48, 5},   {20, 8, 4, 16, 16, 6},
+        {30, 8, 4, 16, 16, 0},  {30, 48, 40, 32, 16, 7}, {40, 0, 0, 32, 16, 8},
+        {40, 16, 8, 32, 16, 9}, {50, 8, 4, 16, 16, 10},  {60, 0, 0, 64, 48, 11},
+    };
+    {
+        TFileStream output(file, TFileMode::Create);
+        TScreenRecorderFileWriter writer(output, 64, 48);
+        writer.BeginKeyFrame(0);
+        for (const TRecord& record : records) {
+            auto payload =
+                EncodeTileDib(test::PatternPicture(record.Width, record.Height, record.Seed),
+                              {0, 0, record.Width, record.Height}, TTileBitDepth::Bits24);
+            if (record.Seed == 0)
+                std::memset(payload.data(), 0xEE, 4); // header size no longer 40
+            writer.AddRecord(
+                {record.Time, record.X, record.Y, static_cast<std::int32_t>(payload.size())},
+                payload);
+        }
+        writer.Finish({});
+    }
+    TScreenRecorderPlaybackFile reader(file);
+    for (const std::uint32_t time : {0u, 5u, 10u, 20u, 30u, 40u, 50u, 60u, 99u}) {
+        SCOPED_TRACE(time);
+        TBitmap32 expected, actual;
+        PrepareBitmap(expected, 64, 48);
+        PrepareBitmap(actual, 64, 48);
+        std::int64_t count = 0, decodable = 0;
+        for (const TRecord& record : records) {
+            if (record.Time > time)
+                break;
+            ++count;
+            if (record.Seed == 0)
+                continue;
+            ++decodable;
+            const TScreenPicture tile =
+                test::PatternPicture(record.Width, record.Height, record.Seed);
+            BlitTile(expected, PackedPixels(tile.Width, tile.Height, tile.Pixels), record.X,
+                     record.Y);
+        }
+        TNextFrame next;
+        const TComposeCount composed = ComposeAt(reader, time, actual, &next);
+        EXPECT_TRUE(std::ranges::equal(actual.Pixels(), expected.Pixels()));
+        EXPECT_EQ(std::tuple(composed.Records, composed.Drawn), std::tuple(count, decodable));
+        EXPECT_EQ(next.Valid, time < 60);
+        if (next.Valid && count < std::ssize(records)) {
+            EXPECT_EQ(
+                std::tuple(next.Time, next.X, next.Y, TTileDecoder().Measure(next.Payload).Width),
+                std::tuple(records[count].Time, records[count].X, records[count].Y,
+                           records[count].Seed ? records[count].Width : 0));
+        }
+    }
 }
 
 // Both ways on pictures prepared black, with room for two of the three key-frame pictures, the

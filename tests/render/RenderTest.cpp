@@ -119,17 +119,35 @@ TScreenPicture Expected(std::int32_t width, std::int32_t height, std::uint32_t b
 
 // A 256 x 32 tile in a 1024 x 48 picture: inside, at X = 1000 cut at the right edge, across
 // the other edges and corners, outside, and far away without overflow. Pixels come out opaque.
+// The blit of a decoded tile and the decoding straight into the picture (every depth, a width
+// that leaves a rest after the eight-pixel steps) give the same.
 TEST(TileBlit, CopiesTheVisiblePartOnly) {
-    const TScreenPicture tile = test::PatternPicture(256, 32, 5);
     const std::pair<std::int32_t, std::int32_t> positions[] = {
         {0, 0},    {1000, 0}, {1000, 40},  {-10, -5},       {-250, 20},
-        {1024, 0}, {0, 48},   {-256, -32}, {2147483600, 0}, {-2147483600, -2147483600}};
-    for (const auto& [x, y] : positions) {
-        TBitmap32 bitmap(1024, 48);
-        bitmap.Fill(0xFF777777);
-        BlitTile(bitmap, ViewOf(tile), x, y);
-        EXPECT_TRUE(test::SamePicture(bitmap.View(), Expected(1024, 48, 0x777777, tile, x, y)))
-            << x << ", " << y;
+        {1024, 0}, {0, 48},   {-253, -32}, {2147483600, 0}, {-2147483600, -2147483600}};
+    for (const std::int32_t width : {256, 253}) {
+        const TScreenPicture tile = test::PatternPicture(width, 32, 5);
+        for (const auto& [x, y] : positions) {
+            const auto fresh = [] {
+                auto bitmap = std::make_unique<TBitmap32>(1024, 48);
+                bitmap->Fill(0xFF777777);
+                return bitmap;
+            };
+            const auto blitted = fresh();
+            BlitTile(*blitted, ViewOf(tile), x, y);
+            EXPECT_TRUE(
+                test::SamePicture(blitted->View(), Expected(1024, 48, 0x777777, tile, x, y)))
+                << x << ", " << y;
+            for (const auto depth : {Bits16, Bits24, Bits32}) {
+                const auto drawn = fresh();
+                const TTileSize size = DrawTile(Encode(tile, depth), *drawn, x, y);
+                const auto expected = depth == Bits16 ? test::Expanded555(tile) : tile;
+                EXPECT_TRUE(
+                    size.Width == width &&
+                    test::SamePicture(drawn->View(), Expected(1024, 48, 0x777777, expected, x, y)))
+                    << x << ", " << y << " depth " << int(depth);
+            }
+        }
     }
 }
 
