@@ -8,6 +8,7 @@
 #include "recording/ScreenRecorderPlaybackFile.h"
 #include "render/Bitmap32.h"
 #include "render/Drawing.h"
+#include "render/KeyFramePictures.h"
 #include "render/Snapshot.h"
 
 #include <benchmark/benchmark.h>
@@ -88,12 +89,14 @@ double Percentile(std::vector<double> values, double fraction) {
     return values[index];
 }
 
-void BM_ExactSeek(benchmark::State& state) {
+// Both ways of composing: from the key frame's tiles, and from a held key-frame picture.
+template <bool Cached> void ExactSeek(benchmark::State& state) {
     TScreenRecorderPlaybackFile reader(Recording().FileName());
     TBitmap32 bitmap;
     PrepareBitmap(bitmap, cWidth, cHeight);
     std::mt19937 random(cSeed);
     std::uniform_int_distribution<std::uint32_t> times(0, cLengthMs - 1);
+    TKeyFramePictures pictures;
     std::vector<double> seekMs;
     std::vector<double> cpuMs;
     std::int64_t records = 0;
@@ -101,7 +104,10 @@ void BM_ExactSeek(benchmark::State& state) {
         const std::uint32_t time = times(random);
         const auto start = std::chrono::steady_clock::now();
         const double cpuStart = ThreadCpuMs();
-        records += ComposeAt(reader, time, bitmap).Records;
+        if constexpr (Cached)
+            records += ComposeCached(pictures, reader, time, bitmap).Records;
+        else
+            records += ComposeAt(reader, time, bitmap).Records;
         const std::chrono::duration<double, std::milli> took =
             std::chrono::steady_clock::now() - start;
         seekMs.push_back(took.count());
@@ -118,7 +124,14 @@ void BM_ExactSeek(benchmark::State& state) {
     state.counters["records/seek"] =
         static_cast<double>(records) / static_cast<double>(seekMs.size());
 }
+void BM_ExactSeek(benchmark::State& state) {
+    ExactSeek<false>(state);
+}
+void BM_ExactSeekHeldKeyFrames(benchmark::State& state) {
+    ExactSeek<true>(state);
+}
 BENCHMARK(BM_ExactSeek)->Unit(benchmark::kMillisecond)->Iterations(300);
+BENCHMARK(BM_ExactSeekHeldKeyFrames)->Unit(benchmark::kMillisecond)->Iterations(300);
 
 } // namespace
 } // namespace vsr

@@ -35,10 +35,10 @@ void TBitmap32::Fill(TPixel32 colour) {
     MarkModified();
 }
 
+// Growing from width 0 makes every pixel black: one pass over the memory, not a second fill.
 void PrepareBitmap(TBitmap32& bitmap, std::int32_t width, std::int32_t height) {
     bitmap.SetSize(0, bitmap.Height());
     bitmap.SetSize(width, height);
-    bitmap.Fill(Black32);
 }
 
 } // namespace vsr
