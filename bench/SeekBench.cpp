@@ -3,8 +3,8 @@
 // small changed tiles a second between them. Reports the mean and the 95th percentile of one
 // seek, over a fixed sequence of times.
 
+#include "BenchRecording.h"
 #include "platform/TempFiles.h"
-#include "recording/ScreenRecorderFileWriter.h"
 #include "recording/ScreenRecorderPlaybackFile.h"
 #include "render/Bitmap32.h"
 #include "render/Drawing.h"
@@ -24,41 +24,15 @@
 namespace vsr {
 namespace {
 
-constexpr std::int32_t cWidth = 1920;
-constexpr std::int32_t cHeight = 1080;
+using bench::cHeight;
+using bench::cWidth;
 constexpr std::uint32_t cLengthMs = 120000;
-constexpr std::uint32_t cStepMs = 100;
-constexpr int cChangesPerStep = 20; // 64 x 16 areas, each touching one to four tiles
 constexpr std::uint32_t cSeed = 20240611;
-
-// Dark glyph-like specks on a light ground: text that does not compress to nothing.
-void WriteText(TScreenPicture& picture, std::int32_t x, std::int32_t y, std::int32_t w,
-               std::int32_t h, std::minstd_rand& random) {
-    const std::uint32_t ink = random() % 2 ? 0x101010u : 0x2040A0u;
-    for (std::int32_t row = y; row < std::min(y + h, cHeight); ++row)
-        for (std::int32_t column = x; column < std::min(x + w, cWidth); ++column) {
-            const bool inCell = (column - x) % 8 < 6 && (row - y) % 12 < 9;
-            picture.At(column, row) = inCell && random() % 5 == 0 ? ink : 0xF8F8F0u;
-        }
-}
 
 class TSeekRecording {
 public:
     TSeekRecording() : FFile(CreateTempFile("vsrseekbench")) {
-        std::minstd_rand random(cSeed);
-        TScreenPicture picture(cWidth, cHeight);
-        WriteText(picture, 0, 0, cWidth, cHeight, random);
-        TFileStream output(FFile.FileName(), TFileMode::Create);
-        TRecordingOptions options;
-        options.KeyFrameInterval = 10000;
-        TScreenRecorderFileWriter writer(output, cWidth, cHeight, options);
-        for (std::uint32_t time = 0; time < cLengthMs; time += cStepMs) {
-            for (int change = 0; change < cChangesPerStep && time > 0; ++change)
-                WriteText(picture, static_cast<std::int32_t>(random() % cWidth),
-                          static_cast<std::int32_t>(random() % cHeight), 64, 16, random);
-            writer.AddPicture(time, picture);
-        }
-        writer.Finish({});
+        bench::WriteBenchRecording(FFile.FileName(), {cLengthMs, 100, 20, 10000, cSeed});
     }
     const std::string& FileName() const { return FFile.FileName(); }
 

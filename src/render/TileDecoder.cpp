@@ -4,8 +4,8 @@
 #include <array>
 #include <cstring>
 #include <utility>
-#if defined(__SSE2__)
-#include <emmintrin.h>
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
 #endif
 
 namespace vsr {
@@ -31,33 +31,80 @@ constexpr std::uint32_t Expand5(std::uint32_t value) {
     return (value << 3) | (value >> 2);
 }
 
-void DecodeRow16(const std::byte* source, TPixel32* target, std::int32_t width) {
-    std::int32_t x = 0;
-#if defined(__SSE2__)
-    // Eight pixels a step: the channels are split and widened in 16-bit lanes, then the lanes
-    // are interleaved into B, G, R, A bytes (what the compiler does not find by itself).
+// One 5-5-5 pixel as 0xFFRRGGBB.
+TPixel32 Pixel555(std::uint32_t value) {
+    return OpaqueAlpha | Expand5((value >> 10) & 0x1F) << 16 | Expand5((value >> 5) & 0x1F) << 8 |
+           Expand5(value & 0x1F);
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+// The pixels' channels split and widened in 16-bit lanes, then interleaved into B, G, R, A
+// bytes, eight or sixteen pixels a step (what the compiler does not find by itself). Both
+// return how many pixels they did.
+std::int32_t DecodeRow16Sse2(const std::byte* source, TPixel32* target, std::int32_t width) {
     const __m128i five = _mm_set1_epi16(0x1F);
     const __m128i alpha = _mm_set1_epi16(static_cast<short>(0xFF00));
-    const auto widen = [](__m128i channel) {
-        return _mm_or_si128(_mm_slli_epi16(channel, 3), _mm_srli_epi16(channel, 2));
-    };
+    std::int32_t x = 0;
     for (; x + 8 <= width; x += 8) {
         const __m128i value =
             _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + 2 * std::ptrdiff_t{x}));
-        const __m128i red = widen(_mm_and_si128(_mm_srli_epi16(value, 10), five));
-        const __m128i green = widen(_mm_and_si128(_mm_srli_epi16(value, 5), five));
-        const __m128i blue = widen(_mm_and_si128(value, five));
-        const __m128i low = _mm_or_si128(blue, _mm_slli_epi16(green, 8)); // B, G
-        const __m128i high = _mm_or_si128(red, alpha);                    // R, A
+        const __m128i red = _mm_and_si128(_mm_srli_epi16(value, 10), five);
+        const __m128i green = _mm_and_si128(_mm_srli_epi16(value, 5), five);
+        const __m128i blue = _mm_and_si128(value, five);
+        const __m128i red8 = _mm_or_si128(_mm_slli_epi16(red, 3), _mm_srli_epi16(red, 2));
+        const __m128i green8 = _mm_or_si128(_mm_slli_epi16(green, 3), _mm_srli_epi16(green, 2));
+        const __m128i blue8 = _mm_or_si128(_mm_slli_epi16(blue, 3), _mm_srli_epi16(blue, 2));
+        const __m128i low = _mm_or_si128(blue8, _mm_slli_epi16(green8, 8)); // B, G
+        const __m128i high = _mm_or_si128(red8, alpha);                     // R, A
         _mm_storeu_si128(reinterpret_cast<__m128i*>(target + x), _mm_unpacklo_epi16(low, high));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(target + x + 4), _mm_unpackhi_epi16(low, high));
     }
-#endif
-    for (; x < width; ++x) {
-        const std::uint32_t value = Load16(source + 2 * x);
-        target[x] = OpaqueAlpha | Expand5((value >> 10) & 0x1F) << 16 |
-                    Expand5((value >> 5) & 0x1F) << 8 | Expand5(value & 0x1F);
+    return x;
+}
+
+[[gnu::target("avx2")]] std::int32_t DecodeRow16Avx2(const std::byte* source, TPixel32* target,
+                                                     std::int32_t width) {
+    const __m256i five = _mm256_set1_epi16(0x1F);
+    const __m256i alpha = _mm256_set1_epi16(static_cast<short>(0xFF00));
+    std::int32_t x = 0;
+    for (; x + 16 <= width; x += 16) {
+        const __m256i value =
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + 2 * std::ptrdiff_t{x}));
+        const __m256i red = _mm256_and_si256(_mm256_srli_epi16(value, 10), five);
+        const __m256i green = _mm256_and_si256(_mm256_srli_epi16(value, 5), five);
+        const __m256i blue = _mm256_and_si256(value, five);
+        const __m256i red8 = _mm256_or_si256(_mm256_slli_epi16(red, 3), _mm256_srli_epi16(red, 2));
+        const __m256i green8 =
+            _mm256_or_si256(_mm256_slli_epi16(green, 3), _mm256_srli_epi16(green, 2));
+        const __m256i blue8 =
+            _mm256_or_si256(_mm256_slli_epi16(blue, 3), _mm256_srli_epi16(blue, 2));
+        const __m256i low = _mm256_or_si256(blue8, _mm256_slli_epi16(green8, 8));
+        const __m256i high = _mm256_or_si256(red8, alpha);
+        // The unpacks work within 128-bit halves: the halves go back into pixel order.
+        const __m256i first = _mm256_unpacklo_epi16(low, high);  // pixels 0-3, 8-11
+        const __m256i second = _mm256_unpackhi_epi16(low, high); // pixels 4-7, 12-15
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(target + x),
+                            _mm256_permute2x128_si256(first, second, 0x20));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(target + x + 8),
+                            _mm256_permute2x128_si256(first, second, 0x31));
     }
+    return x;
+}
+
+const bool cHasAvx2 = __builtin_cpu_supports("avx2");
+#endif
+
+// Sixteen pixels a step where the processor can, then eight, then one: a row's last pixels
+// (and every path, with rows of 253 pixels) take the narrower steps.
+void DecodeRow16(const std::byte* source, TPixel32* target, std::int32_t width) {
+    std::int32_t x = 0;
+#if defined(__x86_64__) || defined(__i386__)
+    if (cHasAvx2)
+        x = DecodeRow16Avx2(source, target, width);
+    x += DecodeRow16Sse2(source + 2 * std::ptrdiff_t{x}, target + x, width - x);
+#endif
+    for (; x < width; ++x)
+        target[x] = Pixel555(Load16(source + 2 * x));
 }
 
 void DecodeRow24(const std::byte* source, TPixel32* target, std::int32_t width) {
