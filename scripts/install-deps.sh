@@ -10,6 +10,8 @@ packages=(
   libbenchmark-dev libcurl4-openssl-dev libsoundtouch-dev libisal-dev php-cli espeak-ng xvfb xauth
   qt6-base-dev
   clang-14 libclang-rt-14-dev
+  # The reference decoders of bench/compare-decoders.sh.
+  ffmpeg
 )
 
 missing=()

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Decoding and composing a whole 1920 x 1080 recording against ffmpeg decoding the same
+# pictures as Flash Screen Video (flashsv) and as ZMBV, in processor seconds, in one run.
+#
+#   bench/compare-decoders.sh [BUILD_DIR] [SECONDS] [PICTURES_PER_SECOND]
+#
+# The recording is written by the project's writer (bench/BenchRecording.h); its composed
+# pictures are handed to the ffmpeg command-line tool, which makes the reference files.
+# Without ffmpeg only the project's own figure is printed.
+set -euo pipefail
+
+build=${1:-build/default}
+seconds=${2:-120}
+rate=${3:-8}
+tool="$build/bench/vsr_bench_decode"
+[ -x "$tool" ] || { echo "$tool is missing: build the benchmarks first (make build)" >&2; exit 1; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+recording="$work/bench.vsr"
+
+echo "Writing a ${seconds} s recording at ${rate} pictures/s ..."
+"$tool" write "$recording" "$seconds" "$rate"
+
+# Processor seconds (user + system) of a command, best of three runs.
+cpu_seconds() {
+  local best="" run
+  for _ in 1 2 3; do
+    run=$( { TIMEFORMAT='%U %S'; time "$@" >/dev/null 2>&1; } 2>&1 | awk '{ print $1 + $2 }')
+    if [ -z "$best" ] || awk -v a="$run" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$run; fi
+  done
+  echo "$best"
+}
+
+ours=$(cpu_seconds "$tool" decode "$recording")
+echo "vsr (read, inflate, decode, compose): ${ours} s"
+
+if ! command -v ffmpeg >/dev/null; then
+  echo "ffmpeg is not installed: no reference (the Debian package ffmpeg provides it)."
+  exit 0
+fi
+
+encode() { # codec, pixel format, output
+  "$tool" frames "$recording" |
+    ffmpeg -hide_banner -loglevel error -y -f rawvideo -pix_fmt bgra -s 1920x1080 -r "$rate" \
+      -i - -c:v "$1" -pix_fmt "$2" "$3"
+}
+echo "Encoding the reference files with ffmpeg ..."
+encode flashsv bgr24 "$work/bench.flv"
+encode zmbv bgr0 "$work/bench.avi"
+
+for reference in flv avi; do
+  theirs=$(cpu_seconds ffmpeg -hide_banner -loglevel error -threads 1 -i "$work/bench.$reference" -f null -)
+  codec=$([ "$reference" = flv ] && echo flashsv || echo zmbv)
+  ratio=$(awk -v a="$ours" -v b="$theirs" 'BEGIN { printf "%.2f", a / b }')
+  echo "ffmpeg $codec decoding: ${theirs} s; vsr / ffmpeg = $ratio"
+done
