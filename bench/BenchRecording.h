@@ -3,6 +3,7 @@
 // a number of 64 x 16 areas are rewritten at every picture (typing and scrolling text touch
 // one to four tiles each), written by the project's writer.
 
+#include "audio/SpxWriter.h"
 #include "platform/Stream.h"
 #include "recording/ScreenRecorderFileWriter.h"
 
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace vsr::bench {
 
@@ -22,6 +24,7 @@ struct TBenchContent {
     int ChangesPerStep = 20;    // 64 x 16 areas rewritten per picture
     std::uint32_t KeyFrameMs = 10000;
     std::uint32_t Seed = 20240611;
+    bool Voice = false; // a quiet tone as long as the recording, so that a player plays it
 };
 
 // Dark glyph-like specks on a light ground: text that does not compress to nothing.
@@ -49,7 +52,14 @@ inline void WriteBenchRecording(const std::string& fileName, const TBenchContent
                       static_cast<std::int32_t>(random() % cHeight), 64, 16, random);
         writer.AddPicture(time, picture);
     }
-    writer.Finish({});
+    std::vector<std::int16_t> samples;
+    if (content.Voice) {
+        samples.resize(static_cast<std::size_t>(content.LengthMs) * 8);
+        for (std::size_t i = 0; i < samples.size(); ++i)
+            samples[i] = static_cast<std::int16_t>(
+                (i / 9) % 2 ? 300 : -300); // 8000 Hz / 18: a 444 Hz square wave
+    }
+    writer.Finish(TSpxWriter::Encode(samples, {4, 1}));
 }
 
 } // namespace vsr::bench

@@ -6,6 +6,7 @@
 //   vsr_bench_decode frames FILE           every composed picture as raw BGRA to standard output
 
 #include "BenchRecording.h"
+#include "audio/SndKitLibrary.h"
 #include "recording/ScreenRecorderPlaybackFile.h"
 #include "render/Bitmap32.h"
 #include "render/TileDecoder.h"
@@ -68,7 +69,9 @@ int Run(int argc, char** argv) {
     const std::string command = argv[1];
     const std::string file = argv[2];
     if (command == "write") {
+        SndKitLibrary().SetFileName(VSR_SNDKIT_PATH);
         bench::TBenchContent content;
+        content.Voice = true;
         content.LengthMs =
             argc > 3 ? static_cast<std::uint32_t>(std::atoi(argv[3])) * 1000 : 120000;
         content.StepMs = argc > 4 ? 1000 / static_cast<std::uint32_t>(std::atoi(argv[4])) : 125;

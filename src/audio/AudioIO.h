@@ -68,7 +68,8 @@ public:
     const TWaveFormat& WaveFormat() const { return FFormat; }
     bool Active() const { return FActive.load(); }
     std::int32_t FilledBuffers() const { return FFilledBuffers; }
-    std::int32_t ProcessedBuffers() const { return FProcessedBuffers; }
+    // May be read from any thread.
+    std::int32_t ProcessedBuffers() const { return FProcessedBuffers.load(); }
     std::int32_t QueuedBuffers() const { return FQueuedBuffers.load(); }
     const std::string& LastError() const { return FLastError; }
 
@@ -92,7 +93,7 @@ protected:
     std::atomic<bool> FActive = false;
     bool FContinueProcessing = false;
     std::int32_t FFilledBuffers = 0;
-    std::int32_t FProcessedBuffers = 0;
+    std::atomic<std::int32_t> FProcessedBuffers = 0;
     std::atomic<std::int32_t> FQueuedBuffers = 0;
     std::string FLastError;
 

@@ -84,7 +84,7 @@ void TSRPlaybackDlg::MessageReceived(const TMessage& message) {
         break;
     case cRepaintMessage:
         FRepaintPosted = false;
-        PlayPanel->update(); // Qt paints at most once per refresh
+        RepaintChanges(); // Qt paints at most once per refresh
         break;
     default:
         break;

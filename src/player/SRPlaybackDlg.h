@@ -16,6 +16,7 @@
 // error by a private message, never by touching a widget.
 
 #include "audio/AudioOut.h"
+#include "audio/SmoothClock.h"
 #include "audio/SpxStream.h"
 #include "audio/VoiceShaper.h"
 #include "base/BackExec.h"
@@ -123,6 +124,8 @@ public:
     // The audio clock in ms; any thread.
     std::uint32_t PlayTime() const;
     std::int64_t HeardBytes() const;
+    // The voice's position restarts at position (bytes of the voice track).
+    void RestartClock(std::int64_t position);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -165,11 +168,13 @@ private:
     void WaitUntil(std::uint32_t time);
     void UpdateCursorPos(std::uint32_t time);
     void RequestRepaint();
+    void AddDirty(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height);
     bool AudioPlaybackFillBuffer(std::span<std::byte> buffer, std::int32_t& size);
 
     // Painting (SRPlaybackDlgPaint.cpp).
     void PlayPanelPaint(TUserPaintPanel& sender);
     TRect FitRect() const;
+    void RepaintChanges();
     void UpdateLayout();
     void DrawCentred(const TPicture* picture);
 
@@ -244,6 +249,8 @@ private:
     std::atomic<bool> FPlaying = false;
     std::atomic<bool> FBuffering = false;
     std::atomic<bool> FRepaintPosted = false; // one repaint message at a time
+    std::mutex FDirtyLock;
+    TRect FDirty; // the picture's area drawn since the last repaint
     std::atomic<std::int32_t> FLastX = -1;
     std::atomic<std::int32_t> FLastY = -1;
     std::atomic<std::int32_t> FCursorX = 0;
@@ -251,6 +258,7 @@ private:
     std::mutex FLoopErrorLock;
     std::deque<std::string> FLoopErrors;
 
+    TRect FPaintedCursor; // in the panel, where the cursor was last painted
     bool FFullScreen = false;
     bool FOutsideMenu = true;
     bool FCursorShown = true;
@@ -383,6 +391,7 @@ private:
     void ToggleMute();
     // Speed and volume of the voice; its count of what was played is the audio clock.
     TVoiceShaper FShaper;
+    mutable TSmoothClock FClock{cPcmBytesPerMs, 2};
     // The record the last seek's composition read past; the loop starts with it.
     TNextFrame FNextFrame;
     QLabel* OverlayLabel = nullptr;

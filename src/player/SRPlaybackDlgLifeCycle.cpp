@@ -81,7 +81,7 @@ void TSRPlaybackDlg::CloseRecording() {
     BackExec1.WaitFor(TWaitMode::ProcessMessages);
     FReader.reset();
     FNextFrame.Valid = false;
-    FShaper.Restart(0);
+    RestartClock(0);
     ClearSeekBar();
     FBitmap.reset();
     FAudioStream.reset();

@@ -7,6 +7,7 @@
 #include "render/TileDecoder.h"
 #include "shell/Trace.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -21,10 +22,19 @@ constexpr auto cBufferingPoll = std::chrono::milliseconds(50);
 
 // The voice track's byte being heard: what the shaper produced, less what the wave output
 // still holds.
+// The queued buffers less what has been heard of the one playing.
 std::int64_t TSRPlaybackDlg::HeardBytes() const {
-    const auto queuedBytes =
-        static_cast<std::int32_t>(AudioPlayback.QueuedBuffers() * AudioPlayback.BufferSize());
-    return FShaper.HeardPosition(queuedBytes);
+    const std::int32_t bufferBytes = AudioPlayback.BufferSize();
+    const std::int32_t queued = AudioPlayback.QueuedBuffers();
+    const bool running = FPlaying && !AudioPlayback.Paused() && queued > 0;
+    const std::int64_t heardOfBuffer = FClock.HeardOfCurrentBuffer(
+        AudioPlayback.ProcessedBuffers(), bufferBytes, running, std::chrono::steady_clock::now());
+    return FShaper.HeardPosition(std::int64_t{queued} * bufferBytes - heardOfBuffer);
+}
+
+void TSRPlaybackDlg::RestartClock(std::int64_t position) {
+    FShaper.Restart(position);
+    FClock.Reset();
 }
 
 std::uint32_t TSRPlaybackDlg::PlayTime() const {
@@ -122,6 +132,19 @@ void TSRPlaybackDlg::RequestRepaint() {
         FMessages->Post({cRepaintMessage, 0, 0});
 }
 
+// Only what the loop drew is painted again: a few tiles of a large picture cost a few tiles.
+void TSRPlaybackDlg::AddDirty(std::int32_t x, std::int32_t y, std::int32_t width,
+                              std::int32_t height) {
+    const auto clip = [](std::int64_t value, std::int32_t size) {
+        return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, 0, size));
+    };
+    const TRect area{clip(x, FBitmap->Width()), clip(y, FBitmap->Height()),
+                     clip(std::int64_t{x} + width, FBitmap->Width()),
+                     clip(std::int64_t{y} + height, FBitmap->Height())};
+    const std::lock_guard lock(FDirtyLock);
+    FDirty = UnionRect(FDirty, area);
+}
+
 // Steps 4 to 9 of a pass: the tile measured, the wait for a new screen update's time, then
 // the tile decoded into the picture.
 void TSRPlaybackDlg::DrawFrame(TMemoryStream& payload, std::uint32_t time, std::int32_t x,
@@ -136,7 +159,8 @@ void TSRPlaybackDlg::DrawFrame(TMemoryStream& payload, std::uint32_t time, std::
     }
     UpdateCursorPos(time);
     // Decoded only now, straight into the picture: nothing is drawn before its time.
-    decoder.DrawTile(payload, *FBitmap, x, y);
+    const TTileSize drawn = decoder.DrawTile(payload, *FBitmap, x, y);
+    AddDirty(x, y, drawn.Width, drawn.Height);
     FLastX = x;
     FLastY = y;
 }

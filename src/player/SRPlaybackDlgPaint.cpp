@@ -14,6 +14,8 @@
 #include <QPainter>
 #include <QScrollArea>
 
+#include <utility>
+
 namespace vsr {
 
 namespace {
@@ -59,10 +61,35 @@ void TSRPlaybackDlg::PlayPanelPaint(TUserPaintPanel& sender) {
                                         fit, FBitmap->Width(), FBitmap->Height());
         if (!cursor.Empty())
             canvas.drawImage(ToQRect(cursor), CursorImg);
+        FPaintedCursor = cursor;
     }
     for (const TRect& bar : BlackBars(fit, sender.width(), sender.height()))
         if (!bar.Empty())
             canvas.fillRect(ToQRect(bar), Qt::black);
+}
+
+// The panel's parts that changed since the last paint: what the loop drew, and the cursor's
+// old and new places when it moved (a filtered cursor reaches one pixel further).
+void TSRPlaybackDlg::RepaintChanges() {
+    TRect dirty;
+    {
+        const std::lock_guard lock(FDirtyLock);
+        dirty = std::exchange(FDirty, {});
+    }
+    if (!FBitmap)
+        return;
+    const TRect fit = FitRect();
+    TRect region = ShownRect(dirty, fit, FBitmap->Width(), FBitmap->Height());
+    const TRect cursor = CursorRect(FCursorX, FCursorY, CursorImg.width(), CursorImg.height(), fit,
+                                    FBitmap->Width(), FBitmap->Height());
+    if (cursor != FPaintedCursor) {
+        const auto grown = [](const TRect& r) {
+            return r.Empty() ? r : TRect{r.Left - 1, r.Top - 1, r.Right + 1, r.Bottom + 1};
+        };
+        region = UnionRect(region, UnionRect(grown(cursor), grown(FPaintedCursor)));
+    }
+    if (!region.Empty())
+        PlayPanel->update(ToQRect(region));
 }
 
 // Fitted: the panel fills the scroll box. Natural size: the panel takes the picture's size,

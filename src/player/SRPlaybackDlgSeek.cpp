@@ -91,7 +91,7 @@ bool TSRPlaybackDlg::SeekTo(std::uint32_t ms) {
     FCursorX = cursor.X;
     FCursorY = cursor.Y;
     const std::int64_t position = FAudioStream->SeekFrame(std::int64_t{ms} * cPcmBytesPerMs);
-    FShaper.Restart(position);
+    RestartClock(position);
     // The record read past waits for its own time, as a new screen update does.
     FLastX = std::numeric_limits<std::int32_t>::max();
     FLastY = std::numeric_limits<std::int32_t>::max();

@@ -46,7 +46,7 @@ void TSRPlaybackDlg::UpdateTimerTimer() {
         AudioTrackBar->SetPosition(static_cast<std::int32_t>(HeardBytes()));
         ShowTimes(PlayTime() / 1000);
     }
-    PlayPanel->update();
+    RepaintChanges();
     StreamStatusPanel->setVisible(FBuffering || StatusTextTimer->isActive());
 }
 

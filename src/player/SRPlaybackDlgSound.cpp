@@ -44,7 +44,7 @@ void TSRPlaybackDlg::SetSpeed(double speed) {
     if (running)
         SeekTo(now);
     else
-        FShaper.Restart(FAudioStream ? FAudioStream->Position() : 0);
+        RestartClock(FAudioStream ? FAudioStream->Position() : 0);
     for (QAction* entry : MSpeed->actions())
         entry->setChecked(entry->data().toDouble() == speed);
     ShowOverlayText("Speed " + SpeedText(speed));

@@ -48,7 +48,7 @@ void TSRPlaybackDlg::PlayFromBeginning() {
     FReader->SeekTime(0);
     FNextFrame.Valid = false;
     FAudioStream->Seek(0, TSeekOrigin::Begin);
-    FShaper.Restart(0);
+    RestartClock(0);
     AudioTrackBar->SetPosition(0); // the header shows before the first display update
     ShowTimes(0);
     FLastX = -1;
@@ -153,7 +153,7 @@ void TSRPlaybackDlg::JumpKeyFrame(bool forward) {
     const std::uint32_t time = FReader->SeekKeyFrame(forward);
     if (time < FReader->Header().StopTickCount) {
         FAudioStream->SetPlayPosition(static_cast<std::uint32_t>(time * 16u));
-        FShaper.Restart(FAudioStream->Position());
+        RestartClock(FAudioStream->Position());
         FLastX = -1;
         FLastY = -1;
         AudioPlayback.SetPaused(paused);

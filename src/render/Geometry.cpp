@@ -52,6 +52,42 @@ TRect CursorRect(std::int32_t cursorX, std::int32_t cursorY, std::int32_t cursor
             scaleY(std::int64_t{cursorY} + cursorHeight)};
 }
 
+TRect UnionRect(const TRect& a, const TRect& b) {
+    if (a.Empty())
+        return b;
+    if (b.Empty())
+        return a;
+    return {std::min(a.Left, b.Left), std::min(a.Top, b.Top), std::max(a.Right, b.Right),
+            std::max(a.Bottom, b.Bottom)};
+}
+
+TRect ShownRect(const TRect& area, const TRect& fit, std::int32_t bitmapWidth,
+                std::int32_t bitmapHeight) {
+    if (area.Empty() || fit.Empty() || bitmapWidth < 1 || bitmapHeight < 1)
+        return {};
+    const bool scaled = fit.Width() != bitmapWidth || fit.Height() != bitmapHeight;
+    const std::int64_t margin = scaled ? 1 : 0;
+    // Floor for the start, ceiling for the end: every panel pixel touching the area is in.
+    const auto map = [](std::int64_t value, std::int64_t fitSize, std::int64_t size, bool roundUp) {
+        const std::int64_t product = value * fitSize;
+        return roundUp ? (product + size - 1) / size : product / size;
+    };
+    const auto clampTo = [](std::int64_t value, std::int32_t low, std::int32_t high) {
+        return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, low, high));
+    };
+    const std::int64_t left = map(std::max(area.Left, 0), fit.Width(), bitmapWidth, false);
+    const std::int64_t top = map(std::max(area.Top, 0), fit.Height(), bitmapHeight, false);
+    const std::int64_t right =
+        map(std::min(area.Right, bitmapWidth), fit.Width(), bitmapWidth, true);
+    const std::int64_t bottom =
+        map(std::min(area.Bottom, bitmapHeight), fit.Height(), bitmapHeight, true);
+    const TRect shown{clampTo(fit.Left + left - margin, fit.Left, fit.Right),
+                      clampTo(fit.Top + top - margin, fit.Top, fit.Bottom),
+                      clampTo(fit.Left + right + margin, fit.Left, fit.Right),
+                      clampTo(fit.Top + bottom + margin, fit.Top, fit.Bottom)};
+    return shown.Empty() ? TRect{} : shown;
+}
+
 std::array<TRect, 4> BlackBars(const TRect& fit, std::int32_t clientWidth,
                                std::int32_t clientHeight) {
     return {TRect{0, 0, fit.Left, clientHeight}, TRect{fit.Left, 0, fit.Right, fit.Top},

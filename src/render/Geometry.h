@@ -38,6 +38,15 @@ TRect CursorRect(std::int32_t cursorX, std::int32_t cursorY, std::int32_t cursor
                  std::int32_t cursorHeight, const TRect& fit, std::int32_t bitmapWidth,
                  std::int32_t bitmapHeight);
 
+// The smallest rectangle holding both; an empty one adds nothing.
+TRect UnionRect(const TRect& a, const TRect& b);
+
+// The part of the panel that shows area (in picture coordinates) when the picture is drawn
+// into fit: rounded outwards, and one pixel wider each way when the picture is scaled, where
+// filtering reaches into the neighbours. Clipped to fit; empty for an empty area or picture.
+TRect ShownRect(const TRect& area, const TRect& fit, std::int32_t bitmapWidth,
+                std::int32_t bitmapHeight);
+
 // The four rectangles around fit that are painted black: left, top, bottom, right.
 std::array<TRect, 4> BlackBars(const TRect& fit, std::int32_t clientWidth,
                                std::int32_t clientHeight);

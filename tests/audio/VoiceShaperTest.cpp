@@ -1,9 +1,11 @@
 #include "audio/VoiceShaper.h"
+#include "audio/SmoothClock.h"
 #include "support/Voice.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <deque>
 
@@ -121,6 +123,41 @@ TEST(VoiceShaperTest, RestartForgetsWhatCameBefore) {
         EXPECT_GE(*std::min_element(after.Heard.begin(), after.Heard.end()), cResume);
         EXPECT_NEAR(static_cast<double>(after.Heard.back()), 2.0 * voice.size(), cHeardSlack);
     }
+}
+
+} // namespace
+} // namespace vsr::test
+
+namespace vsr::test {
+namespace {
+
+// The part of the playing buffer heard, read at times after a start: nothing until a buffer
+// has ended (the device's start-up is unknown), then 16 bytes a millisecond, never a whole
+// buffer, standing still while paused and going on from there, from zero after each buffer's
+// end and after a reset.
+TEST(SmoothClock, MovesBetweenBufferEndsStandsStillWhilePausedAndNeverPassesABuffer) {
+    using namespace std::chrono_literals;
+    struct TReading {
+        std::chrono::milliseconds At;
+        std::int64_t Done;
+        bool Running;
+        std::int64_t Heard;
+    };
+    const TReading readings[] = {
+        {0ms, 0, true, 0},      {150ms, 0, true, 0},     {210ms, 1, true, 0},
+        {260ms, 1, true, 800},  {300ms, 1, false, 1440}, {900ms, 1, false, 1440},
+        {950ms, 1, true, 1440}, {1000ms, 1, true, 2240}, {1500ms, 1, true, 3198},
+        {1510ms, 2, true, 0},   {1521ms, 2, true, 176},  {1530ms, 3, false, 0},
+        {1600ms, 3, false, 0},  {1650ms, 3, true, 0},    {1700ms, 3, true, 800},
+    };
+    TSmoothClock clock(16, 2);
+    const auto start = std::chrono::steady_clock::time_point{} + 1h;
+    for (const auto& [at, done, running, heard] : readings)
+        EXPECT_EQ(clock.HeardOfCurrentBuffer(done, 3200, running, start + at), heard)
+            << at.count() << " ms";
+    clock.Reset();
+    EXPECT_EQ(clock.HeardOfCurrentBuffer(0, 3200, true, start + 2s), 0);
+    EXPECT_EQ(clock.HeardOfCurrentBuffer(0, 3200, true, start + 2100ms), 0) << "after a reset";
 }
 
 } // namespace
