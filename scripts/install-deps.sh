@@ -10,8 +10,8 @@ packages=(
   libbenchmark-dev libcurl4-openssl-dev libsoundtouch-dev libisal-dev php-cli espeak-ng xvfb xauth
   qt6-base-dev
   clang-14 libclang-rt-14-dev
-  # The reference decoders of bench/compare-decoders.sh.
-  ffmpeg
+  # The reference decoders of bench/compare-decoders.sh, and its measure of the player.
+  ffmpeg time
 )
 
 missing=()

@@ -13,6 +13,9 @@
 // by the environment variable VSR_RECORDINGS_DIR, are served; anything else is answered as a
 // missing file, so the script tells nothing about other files. Malformed requests get status
 // 400 and "ERR|reason".
+//
+// Checksums are cached per recording (see vsr_checksum) in the folder named by the environment
+// variable VSR_CHECKSUM_CACHE, by default a folder of the server user's in the temporary folder.
 
 const VSR_MAX_BLOCK_BYTES = 8 * 1024 * 1024;
 const VSR_NOT_FOUND = '22';
@@ -89,16 +92,80 @@ function vsr_count(?string $text): ?int
     return (int)$text;
 }
 
+// The folder of the checksum cache: VSR_CHECKSUM_CACHE, or a folder of this user's in the
+// temporary folder. None when it cannot be made or belongs to somebody else.
+function vsr_cache_folder(): ?string
+{
+    $configured = getenv('VSR_CHECKSUM_CACHE');
+    $user = function_exists('posix_geteuid') ? posix_geteuid() : null;
+    $folder = is_string($configured) && $configured !== ''
+        ? $configured
+        : sys_get_temp_dir() . '/vsr-checksums' . ($user !== null ? '-' . $user : '');
+    if (!is_dir($folder) && !@mkdir($folder, 0700, true)) {
+        return null;
+    }
+    if (!is_writable($folder) || ($user !== null && fileowner($folder) !== $user)) {
+        return null;
+    }
+    return $folder;
+}
+
+// What identifies the file's content without reading it.
+function vsr_identity(string $path): ?string
+{
+    clearstatcache(true, $path);
+    $stat = @stat($path);
+    if ($stat === false) {
+        return null;
+    }
+    return $stat['size'] . '|' . $stat['mtime'] . '|' . $stat['ctime'] . '|' . $stat['ino'];
+}
+
+// The file's CRC-32 as a decimal number. Reading a large file takes a while (about 90 to
+// 190 ms for 66 MB), so the value is kept in a cache file per recording, keyed by the file's
+// size, times and inode: only the first request after a change reads the file.
+function vsr_checksum(string $path): ?string
+{
+    $identity = vsr_identity($path);
+    if ($identity === null) {
+        return null;
+    }
+    $folder = vsr_cache_folder();
+    $cache = $folder !== null ? $folder . '/' . sha1($path) : null;
+    if ($cache !== null) {
+        $held = @file_get_contents($cache);
+        if (is_string($held) && preg_match('/^(.+)\|([0-9]{1,10})$/', $held, $match) === 1 &&
+            $match[1] === $identity) {
+            return $match[2];
+        }
+    }
+    $crc = hash_file('crc32b', $path);
+    if ($crc === false) {
+        return null;
+    }
+    $value = (string)hexdec($crc);
+    // Kept only when the file did not change while it was read; written whole, then renamed.
+    if ($cache !== null && vsr_identity($path) === $identity) {
+        $temporary = $cache . '.' . getmypid() . '.tmp';
+        if (@file_put_contents($temporary, $identity . '|' . $value) !== false) {
+            @rename($temporary, $cache);
+        } else {
+            @unlink($temporary);
+        }
+    }
+    return $value;
+}
+
 function vsr_information(string $path): void
 {
     clearstatcache(true, $path);
     $size = filesize($path);
-    $crc = hash_file('crc32b', $path);
-    if ($size === false || $crc === false) {
+    $crc = vsr_checksum($path);
+    if ($size === false || $crc === null) {
         vsr_answer(200, VSR_NOT_FOUND);
         return;
     }
-    vsr_answer(200, 'OK|' . $size . '|' . hexdec($crc) . '|');
+    vsr_answer(200, 'OK|' . $size . '|' . $crc . '|');
 }
 
 function vsr_block(string $path, ?string $positionText, ?string $sizeText): void

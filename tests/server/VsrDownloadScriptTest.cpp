@@ -80,3 +80,41 @@ TEST(VsrDownloadScript, AnswersExactlyTheRequestedBytesAndRefusesWhatItMustNotSe
 
 } // namespace
 } // namespace vsr::test
+
+namespace vsr::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The checksum is read from the cache while the file stays as it is (a cache entry changed by
+// hand shows through), and computed again once the file has changed, even to the same size.
+TEST(VsrDownloadScript, KeepsTheChecksumUntilTheFileChanges) {
+    if (!TPhpServer::Available())
+        GTEST_SKIP() << "php is not installed";
+    const TWatchdog watchdog(std::chrono::seconds(60));
+    const TTempDir root;
+    const std::string site = root.File("site"), cache = root.File("cache");
+    const TEnvScope configured("VSR_CHECKSUM_CACHE", cache);
+    fs::create_directories(site);
+    fs::copy_file(ServerScriptFolder() + "/vsr_download.php", site + "/vsr_download.php");
+    const auto crcOf = [](const std::string& text) {
+        return std::to_string(::crc32(0, reinterpret_cast<const Bytef*>(text.data()),
+                                      static_cast<uInt>(text.size())));
+    };
+    WriteFileBytes(site + "/a.vsr", Bytes("first content"));
+    const TPhpServer server(site);
+    const std::string query = "fname=a.vsr&flag=-1";
+    EXPECT_EQ(Get(server, query), "200 OK|13|" + crcOf("first content") + "|");
+    std::vector<fs::path> entries(fs::directory_iterator(cache), {});
+    ASSERT_EQ(entries.size(), 1u) << "one cache entry, no temporary left";
+    const std::vector<std::byte> held = ReadFileBytes(entries[0].string());
+    const std::string entry(reinterpret_cast<const char*>(held.data()), held.size());
+    WriteFileBytes(entries[0].string(), Bytes(entry.substr(0, entry.rfind('|')) + "|12345"));
+    EXPECT_EQ(Get(server, query), "200 OK|13|12345|") << "answered from the cache";
+    WriteFileBytes(site + "/a.vsr", Bytes("other content"));
+    fs::last_write_time(site + "/a.vsr", fs::last_write_time(site + "/a.vsr") + 2s);
+    EXPECT_EQ(Get(server, query), "200 OK|13|" + crcOf("other content") + "|");
+}
+
+} // namespace
+} // namespace vsr::test

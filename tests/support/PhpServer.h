@@ -1,8 +1,9 @@
 #pragma once
 // TPhpServer: PHP's built-in web server ("php -S 127.0.0.1:PORT -t FOLDER") serving a folder
-// for one test. The port is a free one; the server is killed when the object goes, and also
-// when the test program dies. PHP serves one request at a time (no worker processes, which
-// would outlive a killed test program).
+// for one test. The script's checksum cache goes to a folder of the server's own unless the
+// test names one in VSR_CHECKSUM_CACHE. The port is a free one; the server is killed when the
+// object goes, and also when the test program dies. PHP serves one request at a time (no worker
+// processes, which would outlive a killed test program).
 
 #include <arpa/inet.h>
 #include <chrono>
@@ -19,6 +20,9 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
+
+#include "support/TempDir.h"
 
 namespace vsr::test {
 
@@ -63,6 +67,16 @@ private:
         std::string address = "127.0.0.1:" + std::to_string(FPort), root = documentRoot;
         char php[] = "php", serve[] = "-S", folder[] = "-t";
         char* argv[] = {php, serve, address.data(), folder, root.data(), nullptr};
+        // The environment is made before the fork: the child may only call what is safe there.
+        std::vector<std::string> variables;
+        for (char** variable = environ; *variable; ++variable)
+            variables.emplace_back(*variable);
+        if (!std::getenv("VSR_CHECKSUM_CACHE"))
+            variables.push_back("VSR_CHECKSUM_CACHE=" + FCache.Path().string());
+        std::vector<char*> environment;
+        for (std::string& variable : variables)
+            environment.push_back(variable.data());
+        environment.push_back(nullptr);
         const pid_t parent = ::getpid();
         FPid = ::fork();
         if (FPid == 0) {
@@ -73,7 +87,7 @@ private:
             const int null = ::open("/dev/null", O_WRONLY);
             ::dup2(null, STDOUT_FILENO);
             ::dup2(null, STDERR_FILENO);
-            ::execvp(php, argv);
+            ::execvpe(php, argv, environment.data());
             ::_exit(127);
         }
         for (int step = 0; step < 250; ++step) { // 5 s
@@ -97,6 +111,7 @@ private:
         }
     }
 
+    TTempDir FCache;
     pid_t FPid = -1;
     int FPort = 0;
 };
