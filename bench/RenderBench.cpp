@@ -6,7 +6,6 @@
 #include "recording/ScreenRecorderFileWriter.h"
 #include "recording/ScreenRecorderPlaybackFile.h"
 #include "render/Bitmap32.h"
-#include "render/Drawing.h"
 #include "render/TileDecoder.h"
 
 #include <benchmark/benchmark.h>
@@ -94,8 +93,7 @@ void BM_ReadDecodeCompose(benchmark::State& state) {
         while (reader.ReadFrame(time, x, y, payload)) {
             ++records;
             bytes += payload.Size();
-            if (const TTileImage* tile = decoder.TileToBitmap(payload))
-                BlitTile(bitmap, tile->View(), x, y);
+            decoder.DrawTile(payload, bitmap, x, y);
         }
         benchmark::DoNotOptimize(bitmap.Bits());
     }
@@ -128,8 +126,7 @@ void BM_DecodeCompose(benchmark::State& state) {
     for (auto _ : state) {
         for (TStoredRecord& record : stored) {
             record.Payload->SetPosition(0);
-            if (const TTileImage* tile = decoder.TileToBitmap(*record.Payload))
-                BlitTile(bitmap, tile->View(), record.X, record.Y);
+            decoder.DrawTile(*record.Payload, bitmap, record.X, record.Y);
             bytes += record.Payload->Size();
         }
         records += static_cast<std::int64_t>(stored.size());

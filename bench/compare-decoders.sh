@@ -70,8 +70,8 @@ echo "Playing ${seconds} s in real time ..."
 SDL_AUDIODRIVER=dummy xvfb-run -a -s "-screen 0 1920x1080x24" \
   /usr/bin/time -f "%U %S %M" -o "$work/play.time" \
   timeout -s INT "$((seconds + 2))" "$player" "$recording" >/dev/null 2>&1 || true
-playing=$(awk '{ print $1 + $2 }' "$work/play.time")
-peak=$(awk '{ printf "%.0f", $3 / 1024 }' "$work/play.time")
+playing=$(awk 'END { print $1 + $2 }' "$work/play.time")
+peak=$(awk 'END { printf "%.0f", $3 / 1024 }' "$work/play.time")
 h264=$( { TIMEFORMAT='%U %S'; time ffmpeg -hide_banner -loglevel error -re -i "$work/bench.mp4" -f null - >/dev/null 2>&1; } 2>&1 | awk '{ print $1 + $2 }')
 ratio=$(awk -v a="$playing" -v b="$h264" 'BEGIN { printf "%.2f", a / b }')
 echo "vsrplayer playing ${seconds} s: ${playing} s of processor time, peak memory ${peak} MB"
