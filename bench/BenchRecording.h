@@ -52,13 +52,13 @@ inline void WriteBenchRecording(const std::string& fileName, const TBenchContent
                       static_cast<std::int32_t>(random() % cHeight), 64, 16, random);
         writer.AddPicture(time, picture);
     }
-    std::vector<std::int16_t> samples;
-    if (content.Voice) {
-        samples.resize(static_cast<std::size_t>(content.LengthMs) * 8);
-        for (std::size_t i = 0; i < samples.size(); ++i)
-            samples[i] = static_cast<std::int16_t>(
-                (i / 9) % 2 ? 300 : -300); // 8000 Hz / 18: a 444 Hz square wave
+    if (!content.Voice) {
+        writer.Finish({});
+        return;
     }
+    std::vector<std::int16_t> samples(static_cast<std::size_t>(content.LengthMs) * 8);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<std::int16_t>((i / 9) % 2 ? 300 : -300); // a 444 Hz square wave
     writer.Finish(TSpxWriter::Encode(samples, {4, 1}));
 }
 
