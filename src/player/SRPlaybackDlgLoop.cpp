@@ -3,7 +3,7 @@
 #include "player/SRPlaybackDlg.h"
 
 #include "recording/ScreenRecorderPlaybackStream.h"
-#include "render/Drawing.h"
+#include "render/Geometry.h"
 #include "render/TileDecoder.h"
 #include "shell/Trace.h"
 
@@ -135,12 +135,7 @@ void TSRPlaybackDlg::RequestRepaint() {
 // Only what the loop drew is painted again: a few tiles of a large picture cost a few tiles.
 void TSRPlaybackDlg::AddDirty(std::int32_t x, std::int32_t y, std::int32_t width,
                               std::int32_t height) {
-    const auto clip = [](std::int64_t value, std::int32_t size) {
-        return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, 0, size));
-    };
-    const TRect area{clip(x, FBitmap->Width()), clip(y, FBitmap->Height()),
-                     clip(std::int64_t{x} + width, FBitmap->Width()),
-                     clip(std::int64_t{y} + height, FBitmap->Height())};
+    const TRect area = VisiblePart(x, y, width, height, FBitmap->Width(), FBitmap->Height());
     const std::lock_guard lock(FDirtyLock);
     FDirty = UnionRect(FDirty, area);
 }

@@ -10,19 +10,13 @@ namespace vsr {
 void CopyPixels(TBitmap32& target, const TConstPixels32& source, std::int32_t x, std::int32_t y) {
     if (source.Empty() || target.Empty())
         return;
-    // 64-bit so that a position near the integer limits cannot overflow.
-    const std::int64_t left = std::max<std::int64_t>(x, 0);
-    const std::int64_t top = std::max<std::int64_t>(y, 0);
-    const std::int64_t right =
-        std::min<std::int64_t>(std::int64_t{x} + source.Width, target.Width());
-    const std::int64_t bottom =
-        std::min<std::int64_t>(std::int64_t{y} + source.Height, target.Height());
-    if (left >= right || top >= bottom)
-        return;
-    for (std::int64_t row = top; row < bottom; ++row) {
-        const TPixel32* from = source.Row(static_cast<std::int32_t>(row - y)) + (left - x);
-        TPixel32* to = target.Row(static_cast<std::int32_t>(row)) + left;
-        std::transform(from, from + (right - left), to,
+    const TRect part =
+        VisiblePart(x, y, source.Width, source.Height, target.Width(), target.Height());
+    for (std::int32_t row = part.Top; row < part.Bottom; ++row) {
+        const TPixel32* from = source.Row(static_cast<std::int32_t>(std::int64_t{row} - y)) +
+                               (std::int64_t{part.Left} - x);
+        TPixel32* to = target.Row(row) + part.Left;
+        std::transform(from, from + part.Width(), to,
                        [](TPixel32 pixel) { return pixel | OpaqueAlpha; });
     }
 }

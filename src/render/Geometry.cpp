@@ -52,6 +52,17 @@ TRect CursorRect(std::int32_t cursorX, std::int32_t cursorY, std::int32_t cursor
             scaleY(std::int64_t{cursorY} + cursorHeight)};
 }
 
+TRect VisiblePart(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                  std::int32_t boundsWidth, std::int32_t boundsHeight) {
+    const auto clip = [](std::int64_t value, std::int32_t size) {
+        return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, 0, size));
+    };
+    const TRect part{clip(x, boundsWidth), clip(y, boundsHeight),
+                     clip(std::int64_t{x} + width, boundsWidth),
+                     clip(std::int64_t{y} + height, boundsHeight)};
+    return part.Empty() ? TRect{} : part;
+}
+
 TRect UnionRect(const TRect& a, const TRect& b) {
     if (a.Empty())
         return b;

@@ -38,6 +38,12 @@ TRect CursorRect(std::int32_t cursorX, std::int32_t cursorY, std::int32_t cursor
                  std::int32_t cursorHeight, const TRect& fit, std::int32_t bitmapWidth,
                  std::int32_t bitmapHeight);
 
+// The part of a width x height area at (x, y) that lies inside (0, 0, boundsWidth,
+// boundsHeight); empty when none does. Computed in 64 bits: positions near the integer limits
+// do not overflow.
+TRect VisiblePart(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                  std::int32_t boundsWidth, std::int32_t boundsHeight);
+
 // The smallest rectangle holding both; an empty one adds nothing.
 TRect UnionRect(const TRect& a, const TRect& b);
 

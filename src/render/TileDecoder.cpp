@@ -1,5 +1,7 @@
 #include "render/TileDecoder.h"
 
+#include "render/Geometry.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -174,24 +176,18 @@ void DecodePixels(const TBitmapInfoHeader& info, const std::byte* pixels, TTileI
 // tile buffer, no second pass over the pixels. The caller holds the canvas lock.
 void DecodePixelsInto(const TBitmapInfoHeader& info, const std::byte* pixels, TBitmap32& bitmap,
                       std::int32_t x, std::int32_t y) {
-    // 64-bit so that a position near the integer limits cannot overflow.
-    const std::int64_t left = std::max<std::int64_t>(x, 0);
-    const std::int64_t top = std::max<std::int64_t>(y, 0);
-    const std::int64_t right =
-        std::min<std::int64_t>(std::int64_t{x} + info.biWidth, bitmap.Width());
-    const std::int64_t bottom =
-        std::min<std::int64_t>(std::int64_t{y} + info.biHeight, bitmap.Height());
-    if (left >= right || top >= bottom)
+    const TRect part =
+        VisiblePart(x, y, info.biWidth, info.biHeight, bitmap.Width(), bitmap.Height());
+    if (part.Empty())
         return;
     const std::int64_t rowBytes = RowBytes(info);
-    const std::int64_t firstColumnByte = (left - x) * (info.biBitCount / 8);
+    const std::int64_t firstColumnByte = (std::int64_t{part.Left} - x) * (info.biBitCount / 8);
     const TDecodeRow decodeRow = RowDecoder(info);
-    for (std::int64_t row = top; row < bottom; ++row) {
-        const std::int64_t tileRow = row - y;
+    for (std::int32_t row = part.Top; row < part.Bottom; ++row) {
+        const std::int64_t tileRow = std::int64_t{row} - y;
         const std::byte* source =
             pixels + (info.biHeight - 1 - tileRow) * rowBytes + firstColumnByte;
-        decodeRow(source, bitmap.Row(static_cast<std::int32_t>(row)) + left,
-                  static_cast<std::int32_t>(right - left));
+        decodeRow(source, bitmap.Row(row) + part.Left, part.Width());
     }
 }
 
@@ -199,6 +195,20 @@ void Clear(TTileImage& tile) {
     tile.Width = 0;
     tile.Height = 0;
     tile.Pixels.clear();
+}
+
+// The header, when the payload also holds the biSizeImage pixel bytes it announces.
+std::optional<TBitmapInfoHeader> DecodableHeader(std::span<const std::byte> payload,
+                                                 const TTileLimit& limit) {
+    const std::optional<TBitmapInfoHeader> info = ReadHeader(payload, limit);
+    if (!info || payload.size() - cHeaderBytes < info->biSizeImage)
+        return std::nullopt;
+    return info;
+}
+
+// Leaves a memory stream where reading the decoded payload's header and pixels would have.
+void SkipPayload(TMemoryStream& payload, const TBitmapInfoHeader& info) {
+    payload.Seek(static_cast<std::int64_t>(cHeaderBytes + info.biSizeImage), TSeekOrigin::Current);
 }
 
 // The header and biSizeImage pixel bytes from the stream's position into buffer; nothing is
@@ -224,8 +234,8 @@ std::optional<TBitmapInfoHeader> ValidTileHeader(std::span<const std::byte> payl
 }
 
 bool DecodeTile(std::span<const std::byte> payload, TTileImage& tile, const TTileLimit& limit) {
-    const std::optional<TBitmapInfoHeader> info = ReadHeader(payload, limit);
-    if (!info || payload.size() - cHeaderBytes < info->biSizeImage) {
+    const std::optional<TBitmapInfoHeader> info = DecodableHeader(payload, limit);
+    if (!info) {
         Clear(tile);
         return false;
     }
@@ -234,16 +244,14 @@ bool DecodeTile(std::span<const std::byte> payload, TTileImage& tile, const TTil
 }
 
 TTileSize DecodableSize(std::span<const std::byte> payload, const TTileLimit& limit) {
-    const std::optional<TBitmapInfoHeader> info = ReadHeader(payload, limit);
-    if (!info || payload.size() - cHeaderBytes < info->biSizeImage)
-        return {};
-    return {info->biWidth, info->biHeight};
+    const std::optional<TBitmapInfoHeader> info = DecodableHeader(payload, limit);
+    return info ? TTileSize{info->biWidth, info->biHeight} : TTileSize{};
 }
 
 TTileSize DrawTile(std::span<const std::byte> payload, TBitmap32& bitmap, std::int32_t x,
                    std::int32_t y, const TTileLimit& limit) {
-    const std::optional<TBitmapInfoHeader> info = ReadHeader(payload, limit);
-    if (!info || payload.size() - cHeaderBytes < info->biSizeImage)
+    const std::optional<TBitmapInfoHeader> info = DecodableHeader(payload, limit);
+    if (!info)
         return {};
     {
         const auto lock = bitmap.CanvasLock();
@@ -265,9 +273,7 @@ const TTileImage* TTileDecoder::TileToBitmap(TMemoryStream& payload) {
     const std::span<const std::byte> rest = payload.Unread();
     if (!DecodeTile(rest, FTile, FLimit))
         return nullptr;
-    // Leave the stream where reading header and pixels would have left it.
-    payload.Seek(static_cast<std::int64_t>(cHeaderBytes + ValidTileHeader(rest)->biSizeImage),
-                 TSeekOrigin::Current);
+    SkipPayload(payload, *ValidTileHeader(rest));
     return &FTile;
 }
 
@@ -280,8 +286,7 @@ TTileSize TTileDecoder::DrawTile(TMemoryStream& payload, TBitmap32& bitmap, std:
     const std::span<const std::byte> rest = payload.Unread();
     const TTileSize size = vsr::DrawTile(rest, bitmap, x, y, FLimit);
     if (size.Width > 0)
-        payload.Seek(static_cast<std::int64_t>(cHeaderBytes + ValidTileHeader(rest)->biSizeImage),
-                     TSeekOrigin::Current);
+        SkipPayload(payload, *ValidTileHeader(rest));
     return size;
 }
 
