@@ -141,8 +141,8 @@ void TSRPlaybackDlg::StreamFirstPartProgress() {
         return;
     }
     Trace("VSR Download first part progress while last part finished");
-    // Key-frame segments 0 to 3 complete.
-    if (StreamMayStartPlayback() && stream->LastAvailableKeyFrame() > 2) {
+    // Key-frame segment 0 complete.
+    if (StreamMayStartPlayback() && stream->LastAvailableKeyFrame() >= 0) {
         Trace("VSR Download: LastPartFinished and key frame available, so start playback");
         HideStreamStatus();
         PlayButtonClick();
@@ -169,6 +169,11 @@ void TSRPlaybackDlg::StreamLastPartFinished(TScreenRecorderPlaybackStream& strea
         CreatePreview();
         if (StreamMayStartPlayback() && stream.FirstPartDone()) {
             Trace("VSR Download last part finished after first part finished, so start playing");
+            HideStreamStatus();
+            PlayButtonClick();
+        } else if (StreamMayStartPlayback() && stream.LastAvailableKeyFrame() >= 0) {
+            // The first part waits for the last once key-frame segment 0 is in.
+            Trace("VSR Download: LastPartFinished and key frame available, so start playback");
             HideStreamStatus();
             PlayButtonClick();
         }

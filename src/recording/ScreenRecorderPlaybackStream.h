@@ -58,15 +58,15 @@ public:
     std::int32_t LastCompleteKeyFrame() const { return FLastCompleteKeyFrame; }
     bool KeyFramesKnown() const { return FKeyFramesKnown; }
     bool FirstPartDone() const { return FFirstPartDone; }
-    // Whether segment index may be read: the first part has arrived whole, or the segment lies
-    // before the last one known to have arrived (whose end may still be on its way).
+    // Whether segment index may be read: the first part has arrived whole, or the segment has.
     bool MayReadSegment(std::int32_t index) const {
-        return FirstPartDone() || index < LastAvailableKeyFrame();
+        return FirstPartDone() || index <= LastAvailableKeyFrame();
     }
     // Percent of what playback needs to start: the last part and the first part up to the end
-    // of key-frame segment 3 (the whole file until the key-frame index has arrived).
+    // of key-frame segment 0 (the whole file until the key-frame index has arrived).
     std::int32_t Progress() const { return FProgress; }
-    // First-part bytes after the header that cover key-frame segments 0 to 3.
+    // First-part bytes after the header that cover key-frame segment 0. Until the last part has
+    // ended the first part fetches no further.
     std::int64_t FirstPartNeeded() const { return FFirstPartNeeded; }
     std::int64_t FileSize() const { return FFileSize; }
     const std::string& ServerURL() const { return FRequests.Address().ServerURL; }
@@ -93,6 +93,7 @@ private:
     void FirstPartWork(TCustomBackExec& exec);
     bool WaitForStartSignal(TCustomBackExec& exec);
     void DownloadFirstPart(TCustomBackExec& exec);
+    std::int64_t BlockLimit(TCustomBackExec& exec, std::int64_t position);
     void AdvanceCompleteKeyFrames(std::int64_t position);
     void FirstPartCompleted();
 
@@ -114,11 +115,13 @@ private:
     std::atomic<std::int32_t> FLastCompleteKeyFrame = -1;
     std::atomic<bool> FKeyFramesKnown = false;
     std::atomic<bool> FFirstPartDone = false;
+    std::atomic<std::int64_t> FFirstPartArrived = 0; // end of the first part's bytes so far
     std::unique_ptr<THttpClient> FFirstPartClient;
     std::unique_ptr<THttpClient> FLastPartClient;
     std::string FLastPartError;
     std::string FFirstPartError;
     std::atomic<bool> FStartSignal = false;
+    std::atomic<bool> FLastPartEnded = false; // the last-part worker has ended, however
     std::atomic<bool> FKeyFrameListLoaded = false;
     std::atomic<std::int32_t> FProgress = 0;
     std::atomic<std::int64_t> FProgressTotal = 0;

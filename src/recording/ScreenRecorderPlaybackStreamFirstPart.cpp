@@ -13,6 +13,7 @@ namespace {
 
 constexpr std::int64_t HeaderBytes = sizeof(TVSRHeader);
 constexpr auto SignalPollStep = std::chrono::milliseconds(50);
+constexpr auto BlockWaitStep = std::chrono::milliseconds(5);
 
 } // namespace
 
@@ -40,7 +41,10 @@ void TScreenRecorderPlaybackStream::DownloadFirstPart(TCustomBackExec& exec) {
     std::int64_t position = HeaderBytes;
     const std::int64_t end = Header().KeyFrameIndexOffset;
     while (position < end && !exec.Terminated()) {
-        const std::int64_t size = std::min(blockSize.Bytes(), end - position);
+        const std::int64_t size =
+            std::min(blockSize.Bytes(), BlockLimit(exec, position) - position);
+        if (size <= 0)
+            break; // stopped while waiting for the last part
         const TByteString bytes =
             FetchWithRetries(exec, *FFirstPartClient, position, size, blockSize);
         if (FDestroying)
@@ -54,6 +58,7 @@ void TScreenRecorderPlaybackStream::DownloadFirstPart(TCustomBackExec& exec) {
                                          ? arrived
                                          : std::max<std::int64_t>(neededEnd - position, 0);
         position += arrived;
+        FFirstPartArrived = position;
         if (counted > 0) {
             CountProgress(counted);
             TraceFmt("Download count: %d, Progress: %d, Total: %d, Block Size: %d first part",
@@ -69,13 +74,35 @@ void TScreenRecorderPlaybackStream::DownloadFirstPart(TCustomBackExec& exec) {
         FFirstPartDone = true;
 }
 
-// One block can complete several segments.
+// Both parts share the line. Until the last part has ended, the first part fetches only what the
+// start needs and then waits, so that the start is not delayed by frame data fetched beyond it.
+// The end of the next block: the first part's end, or the start's need while the last part runs;
+// position itself when stopped.
+std::int64_t TScreenRecorderPlaybackStream::BlockLimit(TCustomBackExec& exec,
+                                                       std::int64_t position) {
+    const std::int64_t end = Header().KeyFrameIndexOffset;
+    for (;;) {
+        if (exec.Terminated() || FDestroying)
+            return position;
+        if (FLastPartEnded || !FKeyFrameListLoaded)
+            return end;
+        const std::int64_t neededEnd = FFirstPartNeeded + HeaderBytes;
+        if (position < neededEnd)
+            return std::min(neededEnd, end);
+        std::this_thread::sleep_for(BlockWaitStep);
+    }
+}
+
+// One block can complete several segments. The last part's completion counts what arrived
+// before it, so two threads may advance; neither takes back what the other found.
 void TScreenRecorderPlaybackStream::AdvanceCompleteKeyFrames(std::int64_t position) {
     const auto last = static_cast<std::int32_t>(KeyFrames().Count()) - 1;
-    std::int32_t complete = FLastCompleteKeyFrame;
+    std::int32_t known = FLastCompleteKeyFrame;
+    std::int32_t complete = known;
     while (complete < last && position >= SegmentEnd(static_cast<std::size_t>(complete + 1)))
         ++complete;
-    FLastCompleteKeyFrame = complete;
+    while (complete > known && !FLastCompleteKeyFrame.compare_exchange_weak(known, complete)) {
+    }
 }
 
 // Reported like the last part's: playback must not wait for data that will never come.

@@ -36,6 +36,7 @@ void TScreenRecorderPlaybackStream::LastPartWork(TCustomBackExec& exec) {
     } catch (const std::exception& error) {
         FLastPartError = error.what();
     }
+    FLastPartEnded = true;
     Trace("Download last part end");
 }
 
@@ -103,7 +104,8 @@ void TScreenRecorderPlaybackStream::DownloadLastPart(TCustomBackExec& exec,
     }
 }
 
-// The key-frame index has arrived: progress now counts only what playback needs to start.
+// The key-frame index has arrived: progress now counts only what playback needs to start, the
+// last part and key-frame segment 0.
 void TScreenRecorderPlaybackStream::LoadKeyFrameListEarly() {
     {
         std::lock_guard lock(FDownloadLock);
@@ -111,7 +113,7 @@ void TScreenRecorderPlaybackStream::LoadKeyFrameListEarly() {
     }
     const std::int64_t firstPartBytes = Header().KeyFrameIndexOffset - HeaderBytes;
     const std::int64_t needed =
-        std::clamp<std::int64_t>(SegmentEnd(3) - HeaderBytes, 0, firstPartBytes);
+        std::clamp<std::int64_t>(SegmentEnd(0) - HeaderBytes, 0, firstPartBytes);
     FFirstPartNeeded = needed;
     const std::int64_t lastPartBytes = FFileSize - Header().KeyFrameIndexOffset;
     FProgressTotal = lastPartBytes + needed;
@@ -140,6 +142,7 @@ void TScreenRecorderPlaybackStream::LastPartCompleted() {
         return;
     }
     FKeyFramesKnown = true;
+    AdvanceCompleteKeyFrames(FFirstPartArrived);
     if (OnLastPartFinished)
         OnLastPartFinished(*this);
 }

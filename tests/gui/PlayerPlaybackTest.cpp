@@ -206,9 +206,10 @@ TEST_F(PlayerPlayback, SeekBarMarksTheStretchesBetweenSilencesAndIgnoresPresses)
     EXPECT_TRUE(Bar()->Position() == position && FErrors.empty()) << "the bar only displays";
 }
 
-// The frame data is held back twice: all of it until the trailer has arrived, then all but the
-// first block (four small key frames) until the test lets it go. Playback starts on the four
-// key frames, then waits for the four large ones with the voice held.
+// Something is held back twice. In one order the frame data waits for the trailer, in the
+// other the voice (the rest of the last part after index and pointer track) waits for the first
+// block; then all but that block waits until the test lets it go. Playback starts on the first
+// segment either way, then waits for the large key frames with the voice held.
 TEST_F(PlayerPlayback, PlaysWhileDownloadingWaitingForDataThatHasNotArrived) {
     TRecordingContent content =
         Solid({{0, cRed}, {400, cGreen}, {800, cBlue}, {1200, cYellow}}, 3200, 128, 64);
@@ -217,41 +218,57 @@ TEST_F(PlayerPlayback, PlaysWhileDownloadingWaitingForDataThatHasNotArrived) {
     const std::string local = FFixtures.File("b.vsr");
     const TRecordingLayout layout = WriteRecordingFile(local, content, ExactTiles(3200, 400));
     const std::vector<std::byte> bytes = ReadFileBytes(local);
-    ASSERT_LT(layout.KeyFrames.at(4).Offset, 72 + 32768) << "the first block must end in it";
-    std::atomic<bool> trailerArrived = false, restReleased = false;
-    TFaultServer server([&](const TFaultRequest& request) {
-        TFaultReply reply = ServeRecording(bytes, request);
-        const std::int64_t at = request.QueryNumber("position");
-        if (at >= 72 && at < layout.KeyFrameIndexOffset)
-            reply.ReadyWhen = [&, at] { return (at == 72 ? trailerArrived : restReleased).load(); };
-        return reply;
-    });
-    OpenUrl("vsrfile://" + server.BaseURL().substr(7) + "rec/b.vsr");
-    EXPECT_TRUE(PanelShown() && Label() == "connecting..." && Buttons() == cNoRecording &&
-                Find<QProgressBar>("StreamProgress")->value() == 0);
-    ASSERT_TRUE(PumpUntil([&] { return FTrace.Contains("VSR Download last part finished"); }));
-    EXPECT_TRUE(PumpUntil([&] { return Label() == "buffering, please wait..."; }));
-    EXPECT_FALSE(Window().Playing()) << "no frame data yet";
-    trailerArrived = true;
-    ASSERT_TRUE(PumpUntil([&] { return Window().Playing(); }));
-    EXPECT_TRUE(FTrace.Contains(
-        "VSR Download: LastPartFinished and key frame available, so start playback"));
-    ASSERT_TRUE(PumpUntil([&] { return FTrace.Contains("Not enough data - sleeping"); }));
-    Fire("UpdateTimer");
-    EXPECT_TRUE(PanelShown()) << "while the loop waits";
-    const std::uint32_t heldAt = Window().PlayTime();
-    PumpFor(300ms);
-    EXPECT_EQ(Window().PlayTime(), heldAt) << "the voice waits with the pictures";
-    EXPECT_GT(FTrace.CountOf("Not enough data - sleeping"), 1u);
-    restReleased = true;
-    ASSERT_TRUE(PumpUntil([&] { return FTrace.Contains("Enough data - no more sleeping"); }));
-    Fire("UpdateTimer");
-    EXPECT_FALSE(PanelShown());
-    ASSERT_TRUE(PumpUntil([&] { return Window().RunFinished() && !Window().AudioActive(); }, 20s));
-    EXPECT_TRUE(Pixel(127, 63) == (NoisePicture(128, 64, 2800).Pixels.back() & 0xFFFFFFu) &&
-                FErrors.empty());
-    Window().CloseRecording();
-    EXPECT_EQ(TempFiles(), 0u) << "the download went with its recording";
+    const std::int64_t index = layout.KeyFrameIndexOffset, voice = layout.AudioOffset;
+    for (const bool trailerFirst : {true, false}) {
+        SCOPED_TRACE(trailerFirst ? "trailer first" : "first block first");
+        std::atomic<bool> firstHeld = false, restReleased = false, firstServed = false;
+        TFaultServer server([&](const TFaultRequest& request) {
+            TFaultReply reply = ServeRecording(bytes, request);
+            const std::int64_t at = request.QueryNumber("position");
+            if (at == 72 && trailerFirst)
+                reply.ReadyWhen = [&] { return !firstHeld.load(); };
+            else if (at > 72 && at < index)
+                reply.ReadyWhen = [&] { return restReleased.load(); };
+            else if (at == index && !trailerFirst) // index and pointer track only
+                reply.Body.resize(std::min(reply.Body.size(), std::size_t(3 + voice - index)));
+            else if (at > index)
+                reply.ReadyWhen = [&] { return !firstHeld.load(); };
+            firstServed = firstServed || at == 72;
+            return reply;
+        });
+        firstHeld = true;
+        FTrace.Clear();
+        OpenUrl("vsrfile://" + server.BaseURL().substr(7) + "rec/b.vsr");
+        EXPECT_TRUE(PanelShown() && Label() == "connecting..." && Buttons() == cNoRecording &&
+                    Find<QProgressBar>("StreamProgress")->value() == 0);
+        ASSERT_TRUE(PumpUntil([&] {
+            return trailerFirst ? FTrace.Contains("VSR Download last part finished")
+                                : firstServed.load();
+        }));
+        PumpFor(200ms);
+        EXPECT_TRUE(Label() == "buffering, please wait..." && !Window().Playing());
+        firstHeld = false;
+        ASSERT_TRUE(PumpUntil([&] { return Window().Playing(); }));
+        EXPECT_TRUE(FTrace.Contains(
+            "VSR Download: LastPartFinished and key frame available, so start playback"));
+        ASSERT_TRUE(PumpUntil([&] { return FTrace.Contains("Not enough data - sleeping"); }));
+        Fire("UpdateTimer");
+        EXPECT_TRUE(PanelShown()) << "while the loop waits";
+        const std::uint32_t heldAt = Window().PlayTime();
+        PumpFor(300ms);
+        EXPECT_EQ(Window().PlayTime(), heldAt) << "the voice waits with the pictures";
+        EXPECT_GT(FTrace.CountOf("Not enough data - sleeping"), 1u);
+        restReleased = true;
+        ASSERT_TRUE(PumpUntil([&] { return FTrace.Contains("Enough data - no more sleeping"); }));
+        Fire("UpdateTimer");
+        EXPECT_FALSE(PanelShown());
+        ASSERT_TRUE(
+            PumpUntil([&] { return Window().RunFinished() && !Window().AudioActive(); }, 20s));
+        EXPECT_TRUE(Pixel(127, 63) == (NoisePicture(128, 64, 2800).Pixels.back() & 0xFFFFFFu) &&
+                    FErrors.empty());
+        Window().CloseRecording();
+        EXPECT_EQ(TempFiles(), 0u) << "the download went with its recording";
+    }
 }
 
 TEST_F(PlayerPlayback, AFileMissingOnTheServerIsShownAndClosesThePlayer) {

@@ -143,11 +143,11 @@ TEST_F(StreamDownload, KeyFramesBecomeAvailableAsTheFirstPartArrives) {
               std::tuple(-1, stream->FileSize(), 0, refused + "; " + refused));
     (*gates)[0] = true;
     ASSERT_TRUE(PumpUntil([&] { return Count("last finished") == 1; }));
-    // The first part needs the segments up to the end of key frame 3; no frame data is there yet.
+    // The start needs key-frame segment 0 of the first part; no frame data is there yet.
     EXPECT_EQ(std::tuple(stream->KeyFrames().Count(), stream->Cursors().Count(),
                          stream->FirstPartNeeded(), stream->LastAvailableKeyFrame(),
                          stream->Progress() < 100),
-              std::tuple(12, 12, FLayout.KeyFrames[4].Offset - 72, -1, true));
+              std::tuple(12, 12, FLayout.KeyFrames[1].Offset - 72, -1, true));
     (*gates)[1] = true;
     ASSERT_TRUE(PumpUntil([&] { return Count("first progress") == 1; }));
     // The segments wholly inside the first block of 32768 bytes: up to the one before the
@@ -163,11 +163,61 @@ TEST_F(StreamDownload, KeyFramesBecomeAvailableAsTheFirstPartArrives) {
               std::tuple(11, 100, true));
 }
 
+// The last part arrives in two answers: the index and pointer track at once, the voice when the
+// test lets it go. Meanwhile the first part fetches no frame data beyond key-frame segment 0,
+// which the start needs; the last part's completion makes that segment available at once.
+TEST_F(StreamDownload, TheFirstPartWaitsAtWhatTheStartNeedsUntilTheLastPartHasArrived) {
+    WriteRecording(12);
+    const std::int64_t index = FLayout.KeyFrameIndexOffset, voice = FLayout.AudioOffset;
+    const std::int64_t segment0End = FLayout.KeyFrames[1].Offset;
+    auto voiceReleased = std::make_shared<std::atomic<bool>>(false);
+    Serve([&, voiceReleased](const TFaultRequest& request) -> std::optional<TFaultReply> {
+        if (!IsBlockAt(request, index, INT64_MAX))
+            return std::nullopt;
+        TFaultReply reply = ServeRecording(FBytes, request);
+        if (request.QueryNumber("position") == index)
+            reply.Body.resize(std::min(reply.Body.size(), std::size_t(3 + voice - index))); // short
+        else
+            reply.ReadyWhen = [voiceReleased] { return voiceReleased->load(); };
+        return reply;
+    });
+    auto stream = Start(30s);
+    std::int32_t availableAtFinish = -2;
+    stream->OnLastPartFinished = [&](auto& sender) {
+        Trace("event: last finished");
+        availableAtFinish = sender.LastAvailableKeyFrame();
+    };
+    const auto firstPartRequests = [&] {
+        std::vector<std::pair<std::int64_t, std::int64_t>> blocks; // position, end
+        for (const std::string& target : FServer->Targets())
+            if (const TFaultRequest request{target}; IsBlockAt(request, 72, index))
+                blocks.emplace_back(request.QueryNumber("position"),
+                                    request.QueryNumber("position") + request.QueryNumber("size"));
+        return blocks;
+    };
+    ASSERT_TRUE(PumpUntil([&] {
+        const auto blocks = firstPartRequests();
+        return !blocks.empty() && blocks.back().second >= segment0End;
+    }));
+    PumpFor(300ms);
+    // The first request may go out before the index has arrived; none starts beyond segment 0.
+    const auto held = firstPartRequests();
+    EXPECT_TRUE(std::ranges::all_of(held, [&](auto& block) { return block.first < segment0End; }))
+        << held.size() << " first-part requests, the last from " << held.back().first;
+    EXPECT_EQ(
+        std::tuple(stream->FirstPartNeeded(), stream->FirstPartDone(), Count("last finished")),
+        std::tuple(segment0End - 72, false, 0));
+    *voiceReleased = true;
+    ASSERT_TRUE(PumpUntil([&] { return Count("first finished") + Count("last finished") == 2; }));
+    EXPECT_EQ(std::tuple(availableAtFinish, ReadFileBytes(stream->FileName()) == FBytes),
+              std::tuple(0, true));
+}
+
 // Which requests a fault breaks.
 enum TPick { Information, Header, LastPart, FirstPart, Blocks };
 
 TEST_F(StreamDownload, FaultyAnswersAreRefusedOrRetriedAndReportedOnce) {
-    WriteRecording(4); // with four key frames or fewer playback needs the whole first part
+    WriteRecording(4);
     const std::int64_t index = FLayout.KeyFrameIndexOffset;
     using TChange = std::function<TFaultReply(TFaultReply served)>;
     const auto answer = [](int status, std::string body) -> TChange {
@@ -230,8 +280,9 @@ TEST_F(StreamDownload, FaultyAnswersAreRefusedOrRetriedAndReportedOnce) {
         // The first part runs on while a failing last part still downloads blocks.
         EXPECT_TRUE(pick == LastPart || (stream->FirstPartDone() == error.empty() &&
                                          Count("first finished") == error.empty()));
-        EXPECT_TRUE(!error.empty() || (stream->FirstPartNeeded() == index - 72 &&
-                                       ReadFileBytes(stream->FileName()) == FBytes));
+        EXPECT_TRUE(!error.empty() ||
+                    (stream->FirstPartNeeded() == FLayout.KeyFrames[1].Offset - 72 &&
+                     ReadFileBytes(stream->FileName()) == FBytes));
     }
 }
 

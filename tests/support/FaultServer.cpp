@@ -1,5 +1,6 @@
 #include "support/FaultServer.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -70,7 +71,8 @@ void TFaultServer::Serve() {
         std::vector<pollfd> fds{{FWakePipe[0], POLLIN, 0}, {FListener, POLLIN, 0}};
         for (const auto& [fd, connection] : FConnections)
             fds.push_back({fd, POLLIN, 0});
-        ::poll(fds.data(), fds.size(), 10); // ms: parked replies are looked at this often
+        // ms: parked replies are looked at this often; a paced link is fed in finer steps
+        ::poll(fds.data(), fds.size(), FLinkRate > 0 ? 1 : 10);
         if (fds[0].revents)
             return;
         if (fds[1].revents & POLLIN)
@@ -85,6 +87,7 @@ void TFaultServer::Serve() {
                 FOpenConnections = FConnections.size();
             }
         }
+        Pace();
     }
 }
 
@@ -123,19 +126,66 @@ bool TFaultServer::Receive(int fd, TConnection& connection) {
 // A parked connection gets its answer once the reply is ready; a silent one never does.
 bool TFaultServer::Respond(int fd, TConnection& connection) {
     const TFaultReply& reply = connection.Reply;
-    if (!connection.Parked || reply.Kind == TFaultReply::TKind::Silent ||
+    if (!connection.Parked || connection.Sending || reply.Kind == TFaultReply::TKind::Silent ||
         (reply.ReadyWhen && !reply.ReadyWhen()))
         return true;
     const bool reset = reply.Kind == TFaultReply::TKind::ResetMidBody;
-    SendAll(fd, Head(reply.Status, reply.Body.size()) +
-                    reply.Body.substr(0, reset ? reply.BytesBeforeReset : std::string::npos));
+    std::string output = Head(reply.Status, reply.Body.size()) +
+                         reply.Body.substr(0, reset ? reply.BytesBeforeReset : std::string::npos);
+    if (FLinkRate > 0) {
+        connection.Output = std::move(output);
+        connection.Sending = true;
+        return true;
+    }
+    SendAll(fd, output);
+    Finish(fd, reset);
+    return false;
+}
+
+void TFaultServer::Finish(int fd, bool reset) {
     const linger hardClose{1, 0}; // a reset instead of an orderly end
     if (reset)
         ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hardClose, sizeof(hardClose));
     else
         ::shutdown(fd, SHUT_WR);
     ::close(fd);
-    return false;
+}
+
+// Round robin in equal shares, so that parallel answers split the link as TCP flows would.
+void TFaultServer::Pace() {
+    const auto now = std::chrono::steady_clock::now();
+    const auto rate = static_cast<double>(FLinkRate.load());
+    std::vector<int> sending;
+    for (const auto& [fd, connection] : FConnections)
+        if (connection.Sending)
+            sending.push_back(fd);
+    if (sending.empty()) {
+        FLinkCredit = 0; // an idle link saves nothing up
+    } else {
+        const std::chrono::duration<double> elapsed = now - FLinkTime;
+        // At most 20 ms of credit: a late turn of the loop must not become a burst.
+        FLinkCredit = std::min(FLinkCredit + rate * elapsed.count(), rate * 0.02);
+    }
+    FLinkTime = now;
+    while (!sending.empty() && FLinkCredit >= 1) {
+        const double share = std::max(1.0, FLinkCredit / static_cast<double>(sending.size()));
+        for (auto fd = sending.begin(); fd != sending.end();) {
+            TConnection& connection = FConnections[*fd];
+            const std::size_t count =
+                std::min(connection.Output.size(), static_cast<std::size_t>(share));
+            SendAll(*fd, connection.Output.substr(0, count));
+            connection.Output.erase(0, count);
+            FLinkCredit -= static_cast<double>(count);
+            if (!connection.Output.empty()) {
+                ++fd;
+                continue;
+            }
+            Finish(*fd, connection.Reply.Kind == TFaultReply::TKind::ResetMidBody);
+            FConnections.erase(*fd);
+            FOpenConnections = FConnections.size();
+            fd = sending.erase(fd);
+        }
+    }
 }
 
 } // namespace vsr::test

@@ -2,9 +2,11 @@
 // TFaultServer: a small HTTP server on 127.0.0.1 whose answers a test chooses request by
 // request: any status and body, no answer at all, an answer held back until the test lets it
 // go, or a connection reset in the middle of the body. One thread serves every connection;
-// each connection carries one request and is closed after its answer.
+// each connection carries one request and is closed after its answer. With a link rate, all
+// answers share that many bytes a second, as on a slow line.
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdlib>
 #include <functional>
@@ -61,12 +63,16 @@ public:
         return FTargets;
     }
     std::size_t OpenConnections() const { return FOpenConnections; }
+    // Bytes a second that all answers together may send; 0 (the default) for no limit.
+    void SetLinkRate(std::int64_t bytesPerSecond) { FLinkRate = bytesPerSecond; }
 
 private:
     struct TConnection {
         std::string Received;
         bool Parked = false;
         TFaultReply Reply;
+        std::string Output; // what a paced answer still has to send
+        bool Sending = false;
     };
 
     void Serve();
@@ -74,6 +80,9 @@ private:
     // False when the connection is done and must be closed.
     bool Receive(int fd, TConnection& connection);
     bool Respond(int fd, TConnection& connection);
+    // Shares the link's bytes since the last call among the paced answers.
+    void Pace();
+    static void Finish(int fd, bool reset);
 
     TFaultHandler FHandler;
     int FListener = -1;
@@ -81,6 +90,9 @@ private:
     int FPort = 0;
     std::map<int, TConnection> FConnections; // server thread only
     std::atomic<std::size_t> FOpenConnections = 0;
+    std::atomic<std::int64_t> FLinkRate = 0;
+    double FLinkCredit = 0; // bytes the link may send now
+    std::chrono::steady_clock::time_point FLinkTime;
     mutable std::mutex FLock;
     std::vector<std::string> FTargets;
     std::thread FThread; // last: starts once everything else exists
