@@ -6,6 +6,7 @@
 // track, voice) and key-frame segment 0.
 //
 //   vsr_bench_stream_start [RATE_BYTES_PER_S [RUNS [LENGTH_S]]]
+// With VSR_BENCH_TIMELINE set, every run's trace lines are printed with the time they appeared.
 #include "BenchRecording.h"
 
 #include "audio/SndKitLibrary.h"
@@ -88,14 +89,26 @@ TRun StreamOnce(const std::string& url, test::TFaultServer& server,
     std::string seen;
     const auto deadline = TClock::now() + 120s;
     TClock::time_point shown{};
+    std::vector<std::pair<TClock::time_point, std::size_t>> timeline; // when lines appeared
     while (TClock::now() < deadline) {
         std::ifstream in(trace);
         seen.assign(std::istreambuf_iterator<char>(in), {});
+        timeline.emplace_back(TClock::now(), seen.size());
         if (seen.find("\nImg: ") != std::string::npos) {
             shown = TClock::now();
             break;
         }
         std::this_thread::sleep_for(1ms);
+    }
+    if (std::getenv("VSR_BENCH_TIMELINE")) {
+        const TClock::time_point first{std::chrono::nanoseconds(firstRequestNs.load())};
+        std::size_t printed = 0;
+        for (const auto& [when, size] : timeline)
+            if (size > printed) {
+                std::printf("%8.1f ms  %s", Ms(when - first),
+                            seen.substr(printed, size - printed).c_str());
+                printed = size;
+            }
     }
     const std::size_t requests = server.Targets().size();
     player.Signal(SIGTERM);

@@ -89,7 +89,7 @@ void THttpClient::Get() {
         SetOption(easy, CURLOPT_WRITEFUNCTION, &THttpClient::WriteBody);
         SetOption(easy, CURLOPT_WRITEDATA, static_cast<void*>(this));
         SetOption(easy, CURLOPT_NOSIGNAL, 1L);
-        // Bodies are collected between 20 ms polls: larger reads keep up with fast links.
+        // Large reads keep up with fast links between the user's turns.
         SetOption(easy, CURLOPT_BUFFERSIZE, 256L * 1024);
         // An empty proxy switches off libcurl's own use of the proxy environment variables.
         SetOption(easy, CURLOPT_PROXY, FProxyHost.c_str());
@@ -132,7 +132,15 @@ void THttpClient::ProcessEvents() {
     }
 }
 
+void THttpClient::WaitForActivity(std::chrono::milliseconds longest) {
+    std::lock_guard lock(FLock);
+    if (FCurl->Easy)
+        curl_multi_poll(FCurl->Multi, nullptr, 0, static_cast<int>(longest.count()), nullptr);
+}
+
+// The wake-up needs no lock: it ends a wait that holds it.
 void THttpClient::Abort() {
+    curl_multi_wakeup(FCurl->Multi);
     std::lock_guard lock(FLock);
     RemoveTransfer();
 }

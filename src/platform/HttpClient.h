@@ -10,6 +10,7 @@
 
 #include "shell/Exception.h"
 
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <mutex>
@@ -56,6 +57,9 @@ public:
     int StatusCode() const;
     // Moves the transfer on; called repeatedly by the user while the client is busy.
     void ProcessEvents();
+    // Returns when the transfer has something for ProcessEvents, after longest at the latest,
+    // or at once when Abort is called or nothing runs.
+    void WaitForActivity(std::chrono::milliseconds longest);
     // Cancels a request in progress at once, leaving the client idle; the status stays.
     void Abort();
 

@@ -46,7 +46,7 @@ TScreenRecorderPlaybackStream::TScreenRecorderPlaybackStream(const std::string& 
 
 TScreenRecorderPlaybackStream::~TScreenRecorderPlaybackStream() {
     Trace("Destroying VSRStream");
-    FDestroying = true;
+    RaiseSignal(FDestroying);
     FLastPartClient->Abort();
     FFirstPartClient->Abort();
     FLastPartExec->Terminate();
@@ -144,6 +144,15 @@ std::int64_t TScreenRecorderPlaybackStream::SegmentEnd(std::size_t index) const 
 }
 
 // Processes the main thread's messages, through which the executor reports its end.
+// The flag is set under the lock, so that a waiter between its check and its wait cannot miss it.
+void TScreenRecorderPlaybackStream::RaiseSignal(std::atomic<bool>& flag) {
+    {
+        std::lock_guard lock(FSignalLock);
+        flag = true;
+    }
+    FSignalChanged.notify_all();
+}
+
 void TScreenRecorderPlaybackStream::WaitForExec(TCustomBackExec& exec) {
     while (!exec.Finished()) {
         MessageQueue().ProcessMessages();

@@ -20,6 +20,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -103,6 +104,8 @@ private:
     void CountProgress(std::int64_t bytes);
     std::int64_t SegmentEnd(std::size_t index) const;
     void WaitForExec(TCustomBackExec& exec);
+    // Sets flag and wakes the first-part worker waiting for its start.
+    void RaiseSignal(std::atomic<bool>& flag);
     void RemoveTempFile();
 
     std::atomic<bool> FDestroying = false;
@@ -121,6 +124,8 @@ private:
     std::string FLastPartError;
     std::string FFirstPartError;
     std::atomic<bool> FStartSignal = false;
+    std::mutex FSignalLock;
+    std::condition_variable FSignalChanged;
     std::atomic<bool> FLastPartEnded = false; // the last-part worker has ended, however
     std::atomic<bool> FKeyFrameListLoaded = false;
     std::atomic<std::int32_t> FProgress = 0;

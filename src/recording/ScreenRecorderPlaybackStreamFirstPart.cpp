@@ -30,8 +30,10 @@ void TScreenRecorderPlaybackStream::FirstPartWork(TCustomBackExec& exec) {
 }
 
 bool TScreenRecorderPlaybackStream::WaitForStartSignal(TCustomBackExec& exec) {
+    // Woken by the signal and by destruction; the step bounds the wait for the executor's stop.
+    std::unique_lock lock(FSignalLock);
     while (!FStartSignal && !exec.Terminated() && !FDestroying)
-        std::this_thread::sleep_for(SignalPollStep);
+        FSignalChanged.wait_for(lock, SignalPollStep);
     return !exec.Terminated() && !FDestroying;
 }
 
@@ -75,20 +77,25 @@ void TScreenRecorderPlaybackStream::DownloadFirstPart(TCustomBackExec& exec) {
 }
 
 // Both parts share the line. Until the last part has ended, the first part fetches only what the
-// start needs and then waits, so that the start is not delayed by frame data fetched beyond it.
-// The end of the next block: the first part's end, or the start's need while the last part runs;
-// position itself when stopped.
+// start needs and then waits, so that the start is not delayed by frame data fetched beyond it;
+// and a block never runs past that need, as a block counts only once it has arrived whole.
+// The end of the next block; position itself when stopped.
 std::int64_t TScreenRecorderPlaybackStream::BlockLimit(TCustomBackExec& exec,
                                                        std::int64_t position) {
     const std::int64_t end = Header().KeyFrameIndexOffset;
     for (;;) {
         if (exec.Terminated() || FDestroying)
             return position;
-        if (FLastPartEnded || !FKeyFrameListLoaded)
+        if (FKeyFrameListLoaded) {
+            const std::int64_t neededEnd = FFirstPartNeeded + HeaderBytes;
+            if (position < neededEnd)
+                return std::min(neededEnd, end);
+        }
+        if (FLastPartEnded)
             return end;
-        const std::int64_t neededEnd = FFirstPartNeeded + HeaderBytes;
-        if (position < neededEnd)
-            return std::min(neededEnd, end);
+        // Until the index tells what the start needs, blocks stay at the first block's size.
+        if (!FKeyFrameListLoaded)
+            return std::min(position + TStreamBlockSize::InitialBytes, end);
         std::this_thread::sleep_for(BlockWaitStep);
     }
 }

@@ -59,7 +59,7 @@ void TScreenRecorderPlaybackStream::LastPartSteps(TCustomBackExec& exec) {
     FProgressTotal = FFileSize.load();
     if (OnLastPartStarted)
         OnLastPartStarted(*this);
-    FStartSignal = true;
+    RaiseSignal(FStartSignal);
     DownloadLastPart(exec, blockSize);
 }
 

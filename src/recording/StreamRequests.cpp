@@ -6,7 +6,6 @@
 
 #include <charconv>
 #include <cstring>
-#include <thread>
 
 namespace vsr {
 
@@ -49,9 +48,10 @@ TByteString HttpGetSync(THttpClient& client, const std::string& address,
         client.Get();
         const auto deadline =
             TClock::now() + (timeout.count() == 0 ? std::chrono::hours(24) : timeout);
+        // Steps of at most PollStep, ended early by arriving data.
         while (TClock::now() < deadline && WaitGoesOn(client)) {
             client.ProcessEvents();
-            std::this_thread::sleep_for(PollStep);
+            client.WaitForActivity(PollStep);
         }
         if (!client.Busy() && client.StatusCode() == 200)
             result = std::move(*sink);
