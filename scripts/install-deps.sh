@@ -9,6 +9,8 @@ packages=(
   zlib1g-dev libspeex-dev libsdl2-dev libpng-dev libjpeg62-turbo-dev libgif-dev
   libbenchmark-dev libcurl4-openssl-dev libsoundtouch-dev libisal-dev php-cli espeak-ng xvfb xauth
   qt6-base-dev
+  # Export to ordinary video (H.264, VP9, AAC, Opus, FLAC, GIF) through the FFmpeg libraries.
+  libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
   clang-14 libclang-rt-14-dev
   # The reference decoders of bench/compare-decoders.sh, and its measure of the player.
   ffmpeg time

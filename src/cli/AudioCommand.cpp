@@ -1,7 +1,7 @@
 #include "audio/SpxStream.h"
 #include "audio/WaveFile.h"
 #include "cli/Commands.h"
-#include "cli/SoundTrackFile.h"
+#include "recording/SoundTrackFile.h"
 #include "platform/TempFiles.h"
 
 #include <array>

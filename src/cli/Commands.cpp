@@ -19,12 +19,16 @@ constexpr const char* cUsage = "usage:\n"
                                "  vsr audio FILE -o OUT.wav [--raw]\n"
                                "  vsr snapshot FILE --at MS -o OUT.png [--cursor]\n"
                                "  vsr pack FILE -o OUT [--player PATH]\n"
+                               "  vsr export FILE -o OUT.mp4|.webm|.gif|.mkv [--from T] [--to T]\n"
+                               "             [--fps N] [--width W] [--no-cursor] [--quality Q]\n"
+                               "             [--quiet]\n"
                                "  vsr demo -o OUT.vsr\n";
 
 const std::map<std::string, std::function<int(const TArguments&)>>& Commands() {
     static const std::map<std::string, std::function<int(const TArguments&)>> commands = {
         {"info", InfoCommand},         {"frames", FramesCommand}, {"audio", AudioCommand},
-        {"snapshot", SnapshotCommand}, {"pack", PackCommand},     {"demo", DemoCommand}};
+        {"snapshot", SnapshotCommand}, {"pack", PackCommand},     {"demo", DemoCommand},
+        {"export", ExportCommand}};
     return commands;
 }
 

@@ -18,6 +18,7 @@ int AudioCommand(const TArguments& args);
 int DemoCommand(const TArguments& args);
 int SnapshotCommand(const TArguments& args);
 int PackCommand(const TArguments& args);
+int ExportCommand(const TArguments& args);
 
 // Raised for a command line the tool cannot use; Run prints it with the usage.
 struct EUsage {

@@ -1,7 +1,7 @@
 #include "cli/RecordingSummary.h"
 
 #include "audio/SpxStream.h"
-#include "cli/SoundTrackFile.h"
+#include "recording/SoundTrackFile.h"
 #include "recording/ScreenRecorderPlaybackFile.h"
 
 namespace vsr::cli {

@@ -3,7 +3,6 @@
 #include "platform/TempFiles.h"
 #include "recording/ScreenRecorderPlaybackFile.h"
 #include "render/Bitmap32.h"
-#include "render/CursorPicture.h"
 #include "render/Geometry.h"
 #include "render/Snapshot.h"
 #include "shell/Exception.h"
@@ -22,14 +21,6 @@ std::uint32_t PlayTimeArgument(const std::string& text) {
     if (text.empty() || error != std::errc() || end != text.data() + text.size())
         throw EUsage{"--at needs a play time in milliseconds, not \"" + text + "\""};
     return value;
-}
-
-// The pointer as the play panel draws it when the picture is shown at its natural size.
-void DrawRecordedCursor(TBitmap32& bitmap, const TPoint& position) {
-    const TRect whole{0, 0, bitmap.Width(), bitmap.Height()};
-    DrawCursorPicture(bitmap,
-                      CursorRect(position.X, position.Y, TCursorPicture::Width,
-                                 TCursorPicture::Height, whole, bitmap.Width(), bitmap.Height()));
 }
 
 } // namespace

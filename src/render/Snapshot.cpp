@@ -1,5 +1,6 @@
 #include "render/Snapshot.h"
 
+#include "render/CursorPicture.h"
 #include "render/Drawing.h"
 #include "render/TileDecoder.h"
 
@@ -76,17 +77,6 @@ private:
     std::uint64_t FNextOrder = 0;
 };
 
-void Hold(TNextFrame& frame, std::uint32_t time, std::int32_t x, std::int32_t y,
-          std::span<const std::byte> payload) {
-    frame.Valid = true;
-    frame.Time = time;
-    frame.X = x;
-    frame.Y = y;
-    frame.Payload.SetSize(static_cast<std::int64_t>(payload.size()));
-    std::ranges::copy(payload, frame.Payload.Memory().begin());
-    frame.Payload.SetPosition(0);
-}
-
 TComposeCount Compose(TCustomScreenRecorderPlaybackFile& reader, std::size_t keyFrame,
                       std::uint32_t time, TBitmap32& bitmap, TNextFrame* next,
                       TKeyFramePicture keyPicture) {
@@ -103,7 +93,7 @@ TComposeCount Compose(TCustomScreenRecorderPlaybackFile& reader, std::size_t key
     while (reader.ReadFrameToBuffer(recordTime, x, y, payload)) {
         if (recordTime > time) {
             if (next)
-                Hold(*next, recordTime, x, y, payload);
+                HoldFrame(*next, recordTime, x, y, payload);
             break;
         }
         ++count.Records;
@@ -116,6 +106,17 @@ TComposeCount Compose(TCustomScreenRecorderPlaybackFile& reader, std::size_t key
 }
 
 } // namespace
+
+void HoldFrame(TNextFrame& frame, std::uint32_t time, std::int32_t x, std::int32_t y,
+               std::span<const std::byte> payload) {
+    frame.Valid = true;
+    frame.Time = time;
+    frame.X = x;
+    frame.Y = y;
+    frame.Payload.SetSize(static_cast<std::int64_t>(payload.size()));
+    std::ranges::copy(payload, frame.Payload.Memory().begin());
+    frame.Payload.SetPosition(0);
+}
 
 // Scans in index order as the reader's SeekTime does (in an index whose times do not
 // decrease: the last one not later than time).
@@ -148,6 +149,13 @@ std::optional<TPoint> NextCursorPos(const TCursorList& cursors, std::uint32_t ti
         if (cursors[i].Time > time)
             return TPoint{cursors[i].X, cursors[i].Y};
     return std::nullopt;
+}
+
+void DrawRecordedCursor(TBitmap32& bitmap, const TPoint& position) {
+    const TRect whole{0, 0, bitmap.Width(), bitmap.Height()};
+    DrawCursorPicture(bitmap,
+                      CursorRect(position.X, position.Y, TCursorPicture::Width,
+                                 TCursorPicture::Height, whole, bitmap.Width(), bitmap.Height()));
 }
 
 TPoint CursorPosAt(const TCursorList& cursors, std::uint32_t time) {

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 
 namespace vsr {
 
@@ -28,6 +29,10 @@ struct TNextFrame {
     std::int32_t Y = 0;
     TMemoryStream Payload;
 };
+
+// Makes frame the record of time at (x, y) with a copy of payload.
+void HoldFrame(TNextFrame& frame, std::uint32_t time, std::int32_t x, std::int32_t y,
+               std::span<const std::byte> payload);
 
 // The last key frame whose time (the first one's counting as 0) is not above time; none
 // without key frames.
@@ -54,5 +59,8 @@ std::optional<TPoint> NextCursorPos(const TCursorList& cursors, std::uint32_t ti
 // past the track's last time, the position stays where the track left it (the first entry
 // carrying the greatest time); (0, 0), where the player starts, when no entry lies after 0.
 TPoint CursorPosAt(const TCursorList& cursors, std::uint32_t time);
+
+// The pointer as the play panel draws it over the picture shown at its natural size.
+void DrawRecordedCursor(TBitmap32& bitmap, const TPoint& position);
 
 } // namespace vsr

@@ -1,9 +1,9 @@
-#include "cli/SoundTrackFile.h"
+#include "recording/SoundTrackFile.h"
 
 #include "recording/ScreenRecorderPlaybackFile.h"
 #include "recording/SoundTrackRange.h"
 
-namespace vsr::cli {
+namespace vsr {
 
 TSoundTrackFile::TSoundTrackFile(const std::string& recording) : FFile(CreateTempFile("spx")) {
     if (FFile.FileName().empty())
@@ -17,4 +17,4 @@ TSoundTrackFile::TSoundTrackFile(const std::string& recording) : FFile(CreateTem
     copy.CopyFrom(stream, range.Bytes());
 }
 
-} // namespace vsr::cli
+} // namespace vsr

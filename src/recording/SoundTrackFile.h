@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace vsr::cli {
+namespace vsr {
 
 class TSoundTrackFile {
 public:
@@ -17,4 +17,4 @@ private:
     TTempFile FFile;
 };
 
-} // namespace vsr::cli
+} // namespace vsr
