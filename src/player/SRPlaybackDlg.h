@@ -23,6 +23,7 @@
 #include "platform/Event.h"
 #include "platform/MessageQueue.h"
 #include "player/ButtonGlyphs.h"
+#include "player/ExportRun.h"
 #include "player/PlayerStartUp.h"
 #include "recording/AppendedRecording.h"
 #include "recording/CustomScreenRecorderPlaybackFile.h"
@@ -55,6 +56,7 @@ class QKeyEvent;
 class QDragEnterEvent;
 class QDropEvent;
 class QProgressBar;
+class QProgressDialog;
 class QScrollArea;
 class QTimer;
 class QToolButton;
@@ -399,9 +401,26 @@ private:
     QTimer* StatusTextTimer = nullptr; // while it runs, the status panel shows a short text
     QLabel* ShortcutHelp = nullptr;
     QAction* MGoToTime = nullptr;
+    QAction* MExport = nullptr;
     QAction* MCloseRecording = nullptr;
     QAction* MShortcuts = nullptr;
     QMenu* MSpeed = nullptr;
+
+    // Export to ordinary video (SRPlaybackDlgExport.cpp): a save dialog, then the export on a
+    // worker with a progress dialog; playback pauses while it runs.
+public:
+    void MExportClick();
+    bool Exporting() const { return FExport != nullptr; }
+
+private:
+    bool ExportAllowed() const;
+    void StartExport(const std::string& fileName);
+    void ExportProgressed(std::int64_t done, std::int64_t frames);
+    void ExportEnded(const std::string& error, bool cancelled);
+    void CancelExport();
+    std::unique_ptr<TExportRun> FExport;
+    QPointer<QProgressDialog> ExportProgress;
+    bool FResumeAfterExport = false;
 
     // Hover preview over the seek bar (SRPlaybackDlgPreview.cpp): created once a recording's
     // whole file can be read, destroyed when it closes.

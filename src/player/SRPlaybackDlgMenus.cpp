@@ -46,6 +46,7 @@ void TSRPlaybackDlg::CreateMenus() {
     MMinimizetoTaskbar = AddEntry(TePopupMenu1, "MMinimizetoTaskbar", "Minimize to Taskbar");
     TePopupMenu1->addSeparator();
     MGoToTime = AddEntry(TePopupMenu1, "MGoToTime", "Go to Time...");
+    MExport = AddEntry(TePopupMenu1, "MExport", "Export…");
     MSpeed = TePopupMenu1->addMenu("Speed");
     MSpeed->setObjectName("MSpeed");
     TePopupMenu1->addSeparator();
@@ -58,6 +59,7 @@ void TSRPlaybackDlg::CreateMenus() {
 
     connect(MRestore, &QAction::triggered, this, [this] { MRestoreClick(); });
     connect(MGoToTime, &QAction::triggered, this, [this] { GoToTimeClick(); });
+    connect(MExport, &QAction::triggered, this, [this] { MExportClick(); });
     connect(MCloseRecording, &QAction::triggered, this, [this] { CloseOrQuit(); });
     connect(MShortcuts, &QAction::triggered, this, [this] { ToggleShortcutHelp(); });
     connect(TePopupMenu1, &QMenu::aboutToShow, this, [this] { TePopupMenu1Popup(); });
@@ -86,6 +88,7 @@ void TSRPlaybackDlg::TePopupMenu1Popup() {
     MMaximize->setEnabled(!FFullScreen);
     MRestore->setEnabled(FFullScreen);
     MGoToTime->setEnabled(HasRecording() && SeekAllowed(0));
+    MExport->setEnabled(ExportAllowed());
     MCloseRecording->setText(HasRecording() ? "Close Recording" : "Quit");
 }
 
