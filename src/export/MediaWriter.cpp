@@ -1,6 +1,7 @@
 #include "export/MediaWriter.h"
 
 #include "export/Palette.h"
+#include "export/Yuv420.h"
 #include "shell/Format.h"
 
 extern "C" {
@@ -96,11 +97,10 @@ struct TMediaWriter::TState {
     TCodecContext Video;
     AVStream* VideoStream = nullptr;
     TFrame Picture;
-    std::unique_ptr<SwsContext, TSwsFree> Resizer;   // to another size than the recording's
-    std::unique_ptr<SwsContext, TSwsFree> Converter; // to 4:2:0
-    std::unique_ptr<TPaletteMap> Colours;            // GIF
-    TBitmap32 Scaled;                                // the picture resized
-    TBitmap32 Padded;                                // odd sides made even with black
+    std::unique_ptr<SwsContext, TSwsFree> Resizer; // to another size than the recording's
+    std::unique_ptr<TPaletteMap> Colours;          // GIF
+    TBitmap32 Scaled;                              // the picture resized
+    TBitmap32 Padded;                              // odd sides made even with black
     std::int64_t PictureCount = 0;
     TCodecContext Audio;
     AVStream* AudioStream = nullptr;
@@ -133,7 +133,12 @@ void TMediaWriter::TState::OpenVideo() {
     video.time_base = {1, Settings.Fps};
     video.framerate = {Settings.Fps, 1};
     video.pix_fmt = gif ? AV_PIX_FMT_PAL8 : AV_PIX_FMT_YUV420P;
-    video.gop_size = Settings.Fps * 10;
+    if (!gif) { // what the conversion computes, declared so that players need not guess
+        video.colorspace = AVCOL_SPC_SMPTE170M;
+        video.color_primaries = AVCOL_PRI_SMPTE170M;
+        video.color_trc = AVCOL_TRC_SMPTE170M;
+        video.color_range = AVCOL_RANGE_MPEG;
+    }
     if (Output->oformat->flags & AVFMT_GLOBALHEADER)
         video.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     AVDictionary* options = nullptr;
@@ -173,14 +178,6 @@ void TMediaWriter::TState::OpenVideo() {
         Colours = std::make_unique<TPaletteMap>(Settings.Palette);
         return;
     }
-    // 4:2:0 needs even sides: odd pictures go through a padded copy.
-    if (video.width != Settings.Width || video.height != Settings.Height)
-        PrepareBitmap(Padded, video.width, video.height);
-    Converter.reset(sws_getContext(video.width, video.height, AV_PIX_FMT_BGRA, video.width,
-                                   video.height, AV_PIX_FMT_YUV420P, SWS_POINT, nullptr, nullptr,
-                                   nullptr));
-    if (!Converter)
-        throw EExport("Cannot set up the picture conversion");
 }
 
 void TMediaWriter::TState::OpenAudio() {
@@ -285,36 +282,36 @@ void Resize(SwsContext& resizer, const TBitmap32& from, TBitmap32& to) {
 
 } // namespace
 
-void TMediaWriter::WritePicture(const TBitmap32& picture) {
+void TMediaWriter::WritePicture(const TBitmap32& picture, const TChangedArea& changed) {
     AVFrame& frame = *F->Picture;
     Check(av_frame_make_writable(&frame), "Video frame");
     const TBitmap32* shown = &picture;
-    if (F->Resizer) {
+    TChangedArea resized;
+    const TChangedArea* areas = &changed;
+    if (F->Resizer) { // every pixel of the resized picture may have changed
         Resize(*F->Resizer, picture, F->Scaled);
         shown = &F->Scaled;
+        resized.Add({0, 0, F->Scaled.Width(), F->Scaled.Height()});
+        areas = &resized;
     }
-    if (F->Colours) {
-        F->Colours->Map(*shown, frame.data[0], frame.linesize[0]);
-        std::ranges::copy(F->Colours->Entries(), reinterpret_cast<std::uint32_t*>(frame.data[1]));
-    } else {
-        if (!F->Padded.Empty()) {
-            // The edge repeated, not black: 4:2:0 chroma mixes the last column with the pad.
-            TBitmap32& padded = F->Padded;
-            for (std::int32_t y = 0; y < padded.Height(); ++y) {
-                const TPixel32* row =
-                    shown->Bits() +
-                    static_cast<std::ptrdiff_t>(std::min(y, shown->Height() - 1)) * shown->Width();
-                std::copy_n(row, shown->Width(), padded.Row(y));
-                std::fill(padded.Row(y) + shown->Width(), padded.Row(y) + padded.Width(),
-                          row[shown->Width() - 1]);
-            }
-            shown = &padded;
+    for (TRect area : areas->Rects()) {
+        if (F->Colours) {
+            F->Colours->Map(*shown, area, frame.data[0], frame.linesize[0]);
+            continue;
         }
-        const auto* source = reinterpret_cast<const std::uint8_t*>(shown->Bits());
-        const int stride = shown->StrideBytes();
-        sws_scale(F->Converter.get(), &source, &stride, 0, shown->Height(), frame.data,
-                  frame.linesize);
+        // The padding repeats the edge: a change there reaches the padding too.
+        if (area.Right == shown->Width())
+            area.Right = frame.width;
+        if (area.Bottom == shown->Height())
+            area.Bottom = frame.height;
+        ConvertToYuv420(*shown, area,
+                        {{frame.data[0], frame.data[1], frame.data[2]},
+                         {frame.linesize[0], frame.linesize[1], frame.linesize[2]},
+                         frame.width,
+                         frame.height});
     }
+    if (F->Colours)
+        std::ranges::copy(F->Colours->Entries(), reinterpret_cast<std::uint32_t*>(frame.data[1]));
     frame.pts = F->PictureCount++;
     F->Encode(*F->Video, *F->VideoStream, &frame);
 }

@@ -8,6 +8,7 @@
 
 #include "export/ExportFormat.h"
 #include "render/Bitmap32.h"
+#include "render/PictureSequence.h"
 
 #include <cstdint>
 #include <memory>
@@ -38,8 +39,9 @@ public:
     TMediaWriter(const TMediaWriter&) = delete;
     TMediaWriter& operator=(const TMediaWriter&) = delete;
 
-    // The next picture; its size is the settings' source size.
-    void WritePicture(const TBitmap32& picture);
+    // The next picture; its size is the settings' source size. Only changed needs converting
+    // again: the rest is as in the previous picture.
+    void WritePicture(const TBitmap32& picture, const TChangedArea& changed);
     // The next samples of the voice; ignored without a sound stream.
     void WriteVoice(std::span<const std::int16_t> samples);
     // Flushes the encoders and completes the file.

@@ -136,13 +136,14 @@ std::uint8_t TPaletteMap::Nearest(std::uint32_t colour) {
     return index;
 }
 
-void TPaletteMap::Map(const TBitmap32& picture, std::uint8_t* indices, int linesize) {
-    for (std::int32_t y = 0; y < picture.Height(); ++y) {
+void TPaletteMap::Map(const TBitmap32& picture, const TRect& area, std::uint8_t* indices,
+                      int linesize) {
+    std::uint32_t last = 0;
+    std::uint8_t index = Nearest(last);
+    for (std::int32_t y = area.Top; y < area.Bottom; ++y) {
         const TPixel32* row = picture.Bits() + static_cast<std::ptrdiff_t>(y) * picture.Width();
         std::uint8_t* out = indices + static_cast<std::ptrdiff_t>(y) * linesize;
-        std::uint32_t last = row[0] & 0xFFFFFFu;
-        std::uint8_t index = Nearest(last);
-        for (std::int32_t x = 0; x < picture.Width(); ++x) {
+        for (std::int32_t x = area.Left; x < area.Right; ++x) {
             if (const std::uint32_t colour = row[x] & 0xFFFFFFu; colour != last) {
                 last = colour;
                 index = Nearest(colour);

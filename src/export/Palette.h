@@ -3,6 +3,7 @@
 // pictures use (exact when they use 256 or fewer), and pictures mapped onto it.
 
 #include "render/Bitmap32.h"
+#include "render/Geometry.h"
 
 #include <array>
 #include <cstdint>
@@ -28,8 +29,8 @@ class TPaletteMap {
 public:
     explicit TPaletteMap(std::vector<std::uint32_t> palette);
 
-    // Each pixel's index of the nearest palette colour, rows linesize bytes apart.
-    void Map(const TBitmap32& picture, std::uint8_t* indices, int linesize);
+    // Each pixel's index of the nearest palette colour within area, rows linesize bytes apart.
+    void Map(const TBitmap32& picture, const TRect& area, std::uint8_t* indices, int linesize);
     // The 256 entries as the PAL8 format holds them (0xFFRRGGBB; unused ones black).
     std::span<const std::uint32_t> Entries() const { return FEntries; }
 

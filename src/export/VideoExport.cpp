@@ -28,22 +28,39 @@ void CheckOptions(const TExportOptions& options) {
                              TBitmap32::MaxSide, *options.Width));
 }
 
-// The picture the player shows at time, with the pointer where it is then.
+// The picture the player shows at time, with the pointer where it is then, and the area that
+// changed since the previous one.
 class TFrameSource {
 public:
+    struct TFrame {
+        const TBitmap32& Picture;
+        TChangedArea Changed;
+    };
+
     TFrameSource(TScreenRecorderPlaybackFile& reader, bool cursor)
         : FReader(reader), FCursor(cursor), FSequence(reader, FPicture) {
         PrepareBitmap(FPicture, reader.Header().Width, reader.Header().Height);
     }
-    const TBitmap32& At(std::uint32_t time) {
+    TFrame At(std::uint32_t time) {
         FSequence.ShowAt(time);
+        TChangedArea changed = FSequence.TakeChanged();
         if (!FCursor)
-            return FPicture;
-        // The pointer goes on a copy: the next picture builds on the one without it.
-        FWithCursor.SetSize(FPicture.Width(), FPicture.Height());
-        std::ranges::copy(FPicture.Pixels(), FWithCursor.Pixels().begin());
-        DrawRecordedCursor(FWithCursor, CursorPosAt(FReader.Cursors(), time));
-        return FWithCursor;
+            return {FPicture, changed};
+        // The pointer goes on a copy, so that the next picture builds on the one without it;
+        // the copy is brought up to date where the picture changed and where the pointer was.
+        if (FWithCursor.Width() != FPicture.Width() || FWithCursor.Height() != FPicture.Height()) {
+            FWithCursor.SetSize(FPicture.Width(), FPicture.Height());
+            changed.Add({0, 0, FPicture.Width(), FPicture.Height()});
+        }
+        changed.Add(FCursorArea);
+        for (const TRect& area : changed.Rects())
+            for (std::int32_t y = area.Top; y < area.Bottom; ++y)
+                std::copy(FPicture.Bits() + y * FPicture.Width() + area.Left,
+                          FPicture.Bits() + y * FPicture.Width() + area.Right,
+                          FWithCursor.Row(y) + area.Left);
+        FCursorArea = DrawRecordedCursor(FWithCursor, CursorPosAt(FReader.Cursors(), time));
+        changed.Add(FCursorArea);
+        return {FWithCursor, changed};
     }
 
 private:
@@ -51,6 +68,7 @@ private:
     bool FCursor;
     TBitmap32 FPicture;
     TBitmap32 FWithCursor;
+    TRect FCursorArea;
     TPictureSequence FSequence;
 };
 
@@ -139,7 +157,7 @@ void TVideoExport::Run(const TExportProgress& progress, const std::atomic<bool>&
         TFrameSource frames(*FReader, FOptions.Cursor);
         for (std::int64_t i = 0; i < FPlan.Frames; ++i) {
             checkCancel();
-            colours.Add(frames.At(FPlan.FrameTime(i, FOptions.Fps)));
+            colours.Add(frames.At(FPlan.FrameTime(i, FOptions.Fps)).Picture);
         }
         settings.Palette = colours.Palette();
     }
@@ -151,7 +169,8 @@ void TVideoExport::Run(const TExportProgress& progress, const std::atomic<bool>&
         std::vector<std::int16_t> samples;
         for (std::int64_t i = 0; i < FPlan.Frames; ++i) {
             checkCancel();
-            writer.WritePicture(frames.At(FPlan.FrameTime(i, FOptions.Fps)));
+            const auto frame = frames.At(FPlan.FrameTime(i, FOptions.Fps));
+            writer.WritePicture(frame.Picture, frame.Changed);
             voice.Until(std::min(FPlan.FrameTime(i + 1, FOptions.Fps), FPlan.To), samples);
             writer.WriteVoice(samples);
             if (progress)

@@ -93,8 +93,8 @@ std::int64_t TScreenRecorderPlaybackStream::BlockLimit(TCustomBackExec& exec,
         }
         if (FLastPartEnded)
             return end;
-        // Until the index tells what the start needs, blocks stay at the first block's size.
-        if (!FKeyFrameListLoaded)
+        // Until the index tells what the start needs, one block of the first block's size.
+        if (!FKeyFrameListLoaded && position == HeaderBytes)
             return std::min(position + TStreamBlockSize::InitialBytes, end);
         std::this_thread::sleep_for(BlockWaitStep);
     }

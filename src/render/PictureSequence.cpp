@@ -2,6 +2,18 @@
 
 namespace vsr {
 
+void TChangedArea::Add(const TRect& rect) {
+    if (rect.Empty())
+        return;
+    FRects.push_back(rect);
+    if (FRects.size() <= cMostRects)
+        return;
+    TRect all;
+    for (const TRect& each : FRects)
+        all = UnionRect(all, each);
+    FRects.assign(1, all);
+}
+
 TPictureSequence::TPictureSequence(TCustomScreenRecorderPlaybackFile& reader, TBitmap32& bitmap)
     : FReader(reader), FBitmap(bitmap),
       FLimit(TileLimitFor(reader.Header().Width, reader.Header().Height)) {}
@@ -10,6 +22,8 @@ void TPictureSequence::ShowAt(std::uint32_t time) {
     if (!FStarted || time < FTime) {
         PrepareBitmap(FBitmap, FBitmap.Width(), FBitmap.Height());
         ComposeAt(FReader, time, FBitmap, &FNext);
+        FChanged = {};
+        FChanged.Add({0, 0, FBitmap.Width(), FBitmap.Height()});
         FStarted = true;
         FEnded = !FNext.Valid;
         FTime = time;
@@ -18,7 +32,7 @@ void TPictureSequence::ShowAt(std::uint32_t time) {
     FTime = time;
     if (FEnded || FNext.Time > time)
         return;
-    DrawTile(FNext.Payload.Memory(), FBitmap, FNext.X, FNext.Y, FLimit);
+    Draw(FNext.Payload.Memory(), FNext.X, FNext.Y);
     FNext.Valid = false;
     std::uint32_t recordTime = 0;
     std::int32_t x = 0;
@@ -28,9 +42,14 @@ void TPictureSequence::ShowAt(std::uint32_t time) {
             HoldFrame(FNext, recordTime, x, y, FPayload);
             return;
         }
-        DrawTile(FPayload, FBitmap, x, y, FLimit);
+        Draw(FPayload, x, y);
     }
     FEnded = true;
+}
+
+void TPictureSequence::Draw(std::span<const std::byte> payload, std::int32_t x, std::int32_t y) {
+    const TTileSize size = DrawTile(payload, FBitmap, x, y, FLimit);
+    FChanged.Add(VisiblePart(x, y, size.Width, size.Height, FBitmap.Width(), FBitmap.Height()));
 }
 
 } // namespace vsr

@@ -151,11 +151,13 @@ std::optional<TPoint> NextCursorPos(const TCursorList& cursors, std::uint32_t ti
     return std::nullopt;
 }
 
-void DrawRecordedCursor(TBitmap32& bitmap, const TPoint& position) {
+TRect DrawRecordedCursor(TBitmap32& bitmap, const TPoint& position) {
     const TRect whole{0, 0, bitmap.Width(), bitmap.Height()};
-    DrawCursorPicture(bitmap,
-                      CursorRect(position.X, position.Y, TCursorPicture::Width,
-                                 TCursorPicture::Height, whole, bitmap.Width(), bitmap.Height()));
+    const TRect area = CursorRect(position.X, position.Y, TCursorPicture::Width,
+                                  TCursorPicture::Height, whole, bitmap.Width(), bitmap.Height());
+    DrawCursorPicture(bitmap, area);
+    return VisiblePart(area.Left, area.Top, area.Width(), area.Height(), bitmap.Width(),
+                       bitmap.Height());
 }
 
 TPoint CursorPosAt(const TCursorList& cursors, std::uint32_t time) {

@@ -60,7 +60,8 @@ std::optional<TPoint> NextCursorPos(const TCursorList& cursors, std::uint32_t ti
 // carrying the greatest time); (0, 0), where the player starts, when no entry lies after 0.
 TPoint CursorPosAt(const TCursorList& cursors, std::uint32_t time);
 
-// The pointer as the play panel draws it over the picture shown at its natural size.
-void DrawRecordedCursor(TBitmap32& bitmap, const TPoint& position);
+// The pointer as the play panel draws it over the picture shown at its natural size; the area
+// it covers.
+TRect DrawRecordedCursor(TBitmap32& bitmap, const TPoint& position);
 
 } // namespace vsr

@@ -5,6 +5,7 @@
 #include "render/CursorPicture.h"
 #include "shell/Format.h"
 #include "support/Files.h"
+#include "support/Pump.h"
 #include "support/Recordings.h"
 #include "support/RunProcess.h"
 #include "support/TempDir.h"
@@ -205,7 +206,11 @@ TEST_F(VsrTool, FailuresExitWithOneWrongCommandLinesWithTwo) {
         {tool, {}, 2, "usage:\n"},
         {tool, {"nonsense"}, 2, "unknown command nonsense\nusage:\n"},
         {tool, {"snapshot", in, "--at", "4294967296", "-o", out}, 2, "milliseconds"},
-        {tool, {"pack", "-o", out}, 2, "a file name is missing"}};
+        {tool, {"pack", "-o", out}, 2, "a file name is missing"},
+        {tool, {"export", in, "-o", FDir.File("a.avi")}, 1, "must end in .mp4, .webm, .gif or"},
+        {tool, {"export", in, "-o", FDir.File("a.mp4"), "--fps", "ten"}, 2, "whole number"},
+        {tool, {"export", in, "-o", FDir.File("a.mp4"), "--from", "1:75"}, 2, "--from: "},
+        {tool, {"export", in}, 2, "export needs -o"}};
     for (const auto& [program, args, code, message] : cases) {
         const auto result = RunProcess(program, args);
         EXPECT_EQ(result.ExitCode, code) << testing::PrintToString(args);
@@ -226,6 +231,24 @@ TEST_F(VsrTool, FailuresExitWithOneWrongCommandLinesWithTwo) {
     fs::create_directory(FDir.File("folder"));
     EXPECT_NE(Vsr({"audio", FRecording, "-o", FDir.File("folder")}).Err.find("not a regular file"),
               std::string::npos);
+}
+
+// No progress line on a pipe; an interrupted export ends with 130 and leaves no file.
+TEST_F(VsrTool, ExportWritesQuietlyOnAPipeAndAnInterruptLeavesNothing) {
+    const auto ok = Vsr({"export", FRecording, "-o", FDir.File("a.gif")});
+    EXPECT_TRUE(ok.ExitCode == 0 && ok.Err.empty() && fs::file_size(FDir.File("a.gif")) > 0);
+    TRecordingOptions tenMinutes;
+    tenMinutes.Duration = 600000;
+    WriteRecordingFile(FOut,
+                       {640, 480, {{0, NoisePicture(640, 480, 1)}}, {}, VoiceTrack(Tone(100)), {}},
+                       tenMinutes);
+    const auto names = FDir.Names();
+    TChildProcess slow(VSR_TOOL_PATH, {"export", FOut, "-o", FDir.File("long.mp4")});
+    ASSERT_TRUE(PumpUntil([&] { return FDir.Names().size() > names.size(); })); // started
+    slow.Signal(SIGINT);
+    const auto stopped = slow.Wait();
+    EXPECT_EQ(std::tuple(stopped.ExitCode, stopped.Err, FDir.Names()),
+              std::tuple(130, std::string("Export interrupted; nothing was written\n"), names));
 }
 
 // An AudioOffset far outside the file: no byte count from an overflow, but the damage named.

@@ -125,19 +125,21 @@ double Psnr(const TScreenPicture& expected, const TScreenPicture& got) {
     return mse == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mse);
 }
 
-constexpr std::int32_t cWidth = 97, cHeight = 61; // odd: 4:2:0 formats pad them
-constexpr std::uint32_t cGreen = 0x20C040, cRed = 0xD02020;
+constexpr std::int32_t cWidth = 97, cHeight = 61;             // odd: 4:2:0 formats pad them
+constexpr std::uint32_t cGround = 0xE8ECE4, cText = 0x282020; // a light ground, dark text
 
 class Export : public ::testing::Test {
 protected:
-    // A smooth picture, at 1500 ms a green one with a red block and the voice's onset after
-    // silence; the pointer moves at 800 ms. Three seconds.
+    // A smooth picture, at 1500 ms a light one with a dark block and the voice's onset after
+    // silence, at 2000 ms a blue block in the corner; the pointer moves. Three seconds.
     void SetUp() override {
         SndKitLibrary().SetFileName(VSR_SNDKIT_PATH);
         TRecordingContent content{cWidth, cHeight, {}, {}, {}, {}};
-        content.Pictures = {
-            {0, SmoothPicture(cWidth, cHeight)},
-            {1500, WithRect(TScreenPicture(cWidth, cHeight, cGreen), 40, 20, 30, 20, cRed)}};
+        const TScreenPicture page =
+            WithRect(TScreenPicture(cWidth, cHeight, cGround), 40, 20, 30, 20, cText);
+        content.Pictures = {{0, SmoothPicture(cWidth, cHeight)},
+                            {1500, page},
+                            {2000, WithRect(page, 84, 44, 13, 17, 0x2040E0)}}; // at the edge
         content.Cursors = {{1, 10, 10}, {800, 60, 30}};
         content.SoundTrack = VoiceTrack(Joined({Silence(1500), Tone(1500)}));
         TRecordingOptions options;
@@ -197,7 +199,7 @@ TEST_F(Export, EachFormatHoldsThePicturesAndTheVoiceInStep) {
                   std::tuple(test.Width, test.Height, std::size_t(length * test.Options.Fps),
                              exporter.Plan().Frames));
         EXPECT_NEAR(decoded.Duration, length, frame);
-        for (const double at : {0.05, 0.7, 1.3}) {
+        for (const double at : {0.05, 1.3, 2.2}) {
             const auto ms = static_cast<std::uint32_t>(from + at * 1000);
             EXPECT_GE(Psnr(Composed(ms, test.Options.Cursor), decoded.FrameAt(at)), test.MinPsnr)
                 << "at " << ms << " ms";
@@ -210,8 +212,8 @@ TEST_F(Export, EachFormatHoldsThePicturesAndTheVoiceInStep) {
         EXPECT_GT(decoded.Rms(1.6, 2.9), 0.05);
         // The picture change and the voice's onset, both at 1500 ms, within a frame.
         const auto changed = std::ranges::find_if(decoded.Frames, [](const auto& shown) {
-            const TScreenPicture green(1, 1, cGreen), pixel(1, 1, shown.second.At(2, 2));
-            return MaxChannelDifference(green, pixel) < 16;
+            const TScreenPicture ground(1, 1, cGround), pixel(1, 1, shown.second.At(2, 2));
+            return MaxChannelDifference(ground, pixel) < 16;
         });
         const auto onset = std::ranges::find_if(
             decoded.Samples, [](float sample) { return std::abs(sample) > 0.05; });
