@@ -4,23 +4,29 @@
 
 namespace vsr {
 
-TExportRun::TExportRun(QObject* context, std::string input, std::string output,
-                       TExportOptions options, std::function<bool()> inputComplete, TEvents events)
-    : FContext(context), FEvents(std::move(events)),
+namespace {
+
+constexpr std::uint32_t cProgressMessage = cFirstUserMessage + 300;
+constexpr std::uint32_t cFinishedMessage = cFirstUserMessage + 301;
+
+} // namespace
+
+TExportRun::TExportRun(std::string input, std::string output, TExportOptions options,
+                       std::function<bool()> inputComplete, TEvents events)
+    : FEvents(std::move(events)),
+      FTarget(MessageQueue().CreateTarget([this](const TMessage& message) { Received(message); })),
       FWorker([this, input = std::move(input), output = std::move(output), options,
                inputComplete = std::move(inputComplete)] {
           Work(input, output, options, inputComplete);
       }) {}
 
 TExportRun::~TExportRun() {
-    *FAlive = false;
     FCancel = true;
     FWorker.join();
 }
 
 void TExportRun::Work(const std::string& input, const std::string& output,
                       const TExportOptions& options, const std::function<bool()>& inputComplete) {
-    std::string error;
     bool cancelled = false;
     try {
         while (inputComplete && !inputComplete()) {
@@ -30,30 +36,29 @@ void TExportRun::Work(const std::string& input, const std::string& output,
         }
         TVideoExport exporter(input, output, options);
         exporter.Run(
-            [this, progress = FEvents.Progress](std::int64_t done, std::int64_t frames) {
-                Deliver([progress, done, frames] { progress(done, frames); });
+            [this](std::int64_t done, std::int64_t frames) {
+                FTarget->Post({cProgressMessage, static_cast<std::intptr_t>(done),
+                               static_cast<std::intptr_t>(frames)});
             },
             FCancel);
     } catch (const EExportCancelled& stop) {
         cancelled = true;
-        error = stop.what();
+        FError = stop.what();
     } catch (const std::exception& failure) {
-        error = failure.what();
+        FError = failure.what();
     }
-    // A copy runs, so that the window may end this run from inside the call.
-    Deliver([finished = FEvents.Finished, error, cancelled] { finished(error, cancelled); });
+    FTarget->Post({cFinishedMessage, cancelled ? 1 : 0, 0});
 }
 
-void TExportRun::Deliver(std::function<void()> call) {
-    if (!FContext)
-        return;
-    QMetaObject::invokeMethod(
-        FContext.data(),
-        [alive = FAlive, call = std::move(call)] {
-            if (*alive)
-                call();
-        },
-        Qt::QueuedConnection);
+// The end's event may destroy this run: it gets copies, and nothing is touched after it.
+void TExportRun::Received(const TMessage& message) {
+    if (message.Msg == cProgressMessage) {
+        FEvents.Progress(message.WParam, message.LParam);
+    } else if (message.Msg == cFinishedMessage) {
+        const auto finished = FEvents.Finished;
+        const std::string error = FError;
+        finished(error, message.WParam != 0);
+    }
 }
 
 } // namespace vsr

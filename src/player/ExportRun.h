@@ -1,16 +1,15 @@
 #pragma once
 // TExportRun: one export on a worker thread of its own, so that the window stays responsive.
 // It first waits until the input is complete (a stream still downloading), then exports; its
-// progress and its end reach the window's thread through Qt's queued calls on context.
-// Destroying it cancels the export and waits for the worker.
+// progress and its end reach the creating thread as messages (MessageQueue). Destroying it
+// cancels the export and waits for the worker; the events may destroy it.
 
 #include "export/VideoExport.h"
-
-#include <QObject>
-#include <QPointer>
+#include "platform/MessageQueue.h"
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -24,7 +23,7 @@ public:
         std::function<void(const std::string& error, bool cancelled)> Finished;
     };
 
-    TExportRun(QObject* context, std::string input, std::string output, TExportOptions options,
+    TExportRun(std::string input, std::string output, TExportOptions options,
                std::function<bool()> inputComplete, TEvents events);
     ~TExportRun();
     TExportRun(const TExportRun&) = delete;
@@ -35,13 +34,12 @@ public:
 private:
     void Work(const std::string& input, const std::string& output, const TExportOptions& options,
               const std::function<bool()>& inputComplete);
-    // Runs call on the context's thread, unless the context or this run is gone by then.
-    void Deliver(std::function<void()> call);
+    void Received(const TMessage& message);
 
-    QPointer<QObject> FContext;
     TEvents FEvents;
     std::atomic<bool> FCancel = false;
-    std::shared_ptr<std::atomic<bool>> FAlive = std::make_shared<std::atomic<bool>>(true);
+    std::string FError; // written by the worker before it posts the end
+    std::unique_ptr<TMessageTarget> FTarget;
     std::thread FWorker; // last: starts once everything else exists
 };
 

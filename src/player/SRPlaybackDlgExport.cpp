@@ -94,7 +94,7 @@ void TSRPlaybackDlg::StartExport(const std::string& fileName) {
     if (stream)
         complete = [stream] { return stream->FirstPartDone(); };
     FExport = std::make_unique<TExportRun>(
-        this, FReader->FileName(), fileName, TExportOptions{}, complete,
+        FReader->FileName(), fileName, TExportOptions{}, complete,
         TExportRun::TEvents{
             [this](std::int64_t done, std::int64_t frames) { ExportProgressed(done, frames); },
             [this](const std::string& error, bool cancelled) { ExportEnded(error, cancelled); }});
