@@ -89,6 +89,22 @@ int Vp9Crf(int quality) {
     return static_cast<int>(std::lround(10 + (100 - quality) * 0.5));
 }
 
+// The encoders' own settings: speed first, as an export is often of hours of screen.
+AVDictionary* EncoderOptions(const TMediaSettings& settings) {
+    AVDictionary* options = nullptr;
+    if (settings.Format.VideoEncoder == "libx264") {
+        av_dict_set(&options, "preset", "veryfast", 0);
+        av_dict_set_int(&options, "crf", H264Crf(settings.Quality), 0);
+    } else if (settings.Format.VideoEncoder == "libvpx-vp9") {
+        av_dict_set_int(&options, "crf", Vp9Crf(settings.Quality), 0);
+        av_dict_set(&options, "b", "0", 0);
+        av_dict_set(&options, "deadline", "realtime", 0);
+        av_dict_set(&options, "cpu-used", "8", 0);
+        av_dict_set(&options, "row-mt", "1", 0);
+    }
+    return options;
+}
+
 } // namespace
 
 struct TMediaWriter::TState {
@@ -117,6 +133,7 @@ struct TMediaWriter::TState {
                                          av_get_bytes_per_sample(Audio->sample_fmt));
     }
     void OpenVideo();
+    void PreparePicture();
     void OpenAudio();
     void Encode(AVCodecContext& codec, AVStream& stream, const AVFrame* frame);
     void EncodeSound(int samples);
@@ -141,17 +158,7 @@ void TMediaWriter::TState::OpenVideo() {
     }
     if (Output->oformat->flags & AVFMT_GLOBALHEADER)
         video.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    AVDictionary* options = nullptr;
-    if (Settings.Format.VideoEncoder == "libx264") {
-        av_dict_set(&options, "preset", "veryfast", 0);
-        av_dict_set_int(&options, "crf", H264Crf(Settings.Quality), 0);
-    } else if (Settings.Format.VideoEncoder == "libvpx-vp9") {
-        av_dict_set_int(&options, "crf", Vp9Crf(Settings.Quality), 0);
-        av_dict_set(&options, "b", "0", 0);
-        av_dict_set(&options, "deadline", "realtime", 0);
-        av_dict_set(&options, "cpu-used", "8", 0);
-        av_dict_set(&options, "row-mt", "1", 0);
-    }
+    AVDictionary* options = EncoderOptions(Settings);
     const int opened = avcodec_open2(&video, codec, &options);
     av_dict_free(&options);
     Check(opened, Format("Cannot open the %s encoder", Settings.Format.VideoEncoder));
@@ -160,11 +167,15 @@ void TMediaWriter::TState::OpenVideo() {
         throw EExport("Cannot add the video stream");
     VideoStream->time_base = video.time_base;
     Check(avcodec_parameters_from_context(VideoStream->codecpar, &video), "Video parameters");
+    PreparePicture();
+}
 
+// The frame every picture goes into, kept from one to the next, and what fills it.
+void TMediaWriter::TState::PreparePicture() {
     Picture = NewFrame();
-    Picture->format = video.pix_fmt;
-    Picture->width = video.width;
-    Picture->height = video.height;
+    Picture->format = Video->pix_fmt;
+    Picture->width = Video->width;
+    Picture->height = Video->height;
     Check(av_frame_get_buffer(Picture.get(), 0), "Video frame");
     if (Settings.Width != Settings.SourceWidth || Settings.Height != Settings.SourceHeight) {
         PrepareBitmap(Scaled, Settings.Width, Settings.Height);
@@ -174,10 +185,8 @@ void TMediaWriter::TState::OpenVideo() {
         if (!Resizer)
             throw EExport("Cannot set up the picture scaling");
     }
-    if (gif) {
+    if (Settings.Format.Container == TExportContainer::Gif)
         Colours = std::make_unique<TPaletteMap>(Settings.Palette);
-        return;
-    }
 }
 
 void TMediaWriter::TState::OpenAudio() {
