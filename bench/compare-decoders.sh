@@ -14,27 +14,11 @@ set -euo pipefail
 build=${1:-build/default}
 seconds=${2:-120}
 rate=${3:-8}
-tool="$build/bench/vsr_bench_decode"
-[ -x "$tool" ] || { echo "$tool is missing: build the benchmarks first (make build)" >&2; exit 1; }
+source "$(dirname "$0")/common.sh"
+require_built "$tool"
+write_recording
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-recording="$work/bench.vsr"
-
-echo "Writing a ${seconds} s recording at ${rate} pictures/s ..."
-"$tool" write "$recording" "$seconds" "$rate"
-
-# Processor seconds (user + system) of a command, best of three runs.
-cpu_seconds() {
-  local best="" run
-  for _ in 1 2 3; do
-    run=$( { TIMEFORMAT='%U %S'; time "$@" >/dev/null 2>&1; } 2>&1 | awk '{ print $1 + $2 }')
-    if [ -z "$best" ] || awk -v a="$run" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$run; fi
-  done
-  echo "$best"
-}
-
-ours=$(cpu_seconds "$tool" decode "$recording")
+ours=$(best_seconds cpu "$tool" decode "$recording")
 echo "vsr (read, inflate, decode, compose): ${ours} s"
 
 if ! command -v ffmpeg >/dev/null; then
@@ -54,7 +38,7 @@ encode zmbv bgr0 "$work/bench.avi"
 encode libx264 yuv420p "$work/bench.mp4"
 
 for reference in flv avi; do
-  theirs=$(cpu_seconds ffmpeg -hide_banner -loglevel error -threads 1 -i "$work/bench.$reference" -f null -)
+  theirs=$(best_seconds cpu ffmpeg -hide_banner -loglevel error -threads 1 -i "$work/bench.$reference" -f null -)
   codec=$([ "$reference" = flv ] && echo flashsv || echo zmbv)
   ratio=$(awk -v a="$ours" -v b="$theirs" 'BEGIN { printf "%.2f", a / b }')
   echo "ffmpeg $codec decoding: ${theirs} s; vsr / ffmpeg = $ratio"

@@ -14,31 +14,15 @@ set -euo pipefail
 build=${1:-build/default}
 seconds=${2:-60}
 rate=${3:-8}
-tool="$build/bench/vsr_bench_decode"
 vsr="$build/src/vsr"
-for program in "$tool" "$vsr"; do
-  [ -x "$program" ] || { echo "$program is missing: build first (make build)" >&2; exit 1; }
-done
+source "$(dirname "$0")/common.sh"
+require_built "$tool" "$vsr"
+write_recording
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-recording="$work/bench.vsr"
-echo "Writing a ${seconds} s recording at ${rate} pictures/s ..."
-"$tool" write "$recording" "$seconds" "$rate"
-
-# Wall-clock seconds of a command, best of three runs.
-wall_seconds() {
-  local best="" run
-  for _ in 1 2 3; do
-    run=$( { TIMEFORMAT='%R'; time "$@" >/dev/null 2>&1; } 2>&1)
-    if [ -z "$best" ] || awk -v a="$run" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$run; fi
-  done
-  echo "$best"
-}
 speed() { awk -v s="$seconds" -v t="$1" 'BEGIN { printf "%.1f", s / t }'; }
 
 # The recording's own pictures, no pointer: what the reference holds too.
-ours=$(wall_seconds "$vsr" export "$recording" -o "$work/vsr.mp4" --fps "$rate" --no-cursor \
+ours=$(best_seconds wall "$vsr" export "$recording" -o "$work/vsr.mp4" --fps "$rate" --no-cursor \
   --quiet)
 echo "vsr export: ${ours} s, $(speed "$ours")x real time"
 
@@ -52,7 +36,7 @@ echo "Making the flashsv version and the voice with ffmpeg ..."
     -i - -c:v flashsv -pix_fmt bgr24 "$work/bench.flv"
 "$vsr" audio "$recording" -o "$work/voice.wav"
 # The encoder settings `vsr export` uses at its default quality.
-theirs=$(wall_seconds ffmpeg -hide_banner -loglevel error -y -i "$work/bench.flv" \
+theirs=$(best_seconds wall ffmpeg -hide_banner -loglevel error -y -i "$work/bench.flv" \
   -i "$work/voice.wav" -c:v libx264 -preset veryfast -crf 18 -pix_fmt yuv420p \
   -c:a aac -b:a 64k -ar 48000 "$work/ffmpeg.mp4")
 ratio=$(awk -v a="$ours" -v b="$theirs" 'BEGIN { printf "%.2f", b / a }')

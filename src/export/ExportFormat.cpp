@@ -25,13 +25,19 @@ constexpr std::array cFormats{
 
 } // namespace
 
-TExportFormat ExportFormatFor(const std::string& fileName) {
+std::optional<TExportFormat> FindExportFormat(const std::string& fileName) {
     std::string extension = std::filesystem::path(fileName).extension().string();
     std::ranges::transform(extension, extension.begin(),
                            [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     for (const TKnownFormat& known : cFormats)
         if (known.Extension == extension)
             return known.Format;
+    return std::nullopt;
+}
+
+TExportFormat ExportFormatFor(const std::string& fileName) {
+    if (const std::optional<TExportFormat> format = FindExportFormat(fileName))
+        return *format;
     throw EExport(Format("Cannot export to \"%s\": the name must end in .mp4, .webm, .gif or .mkv",
                          fileName));
 }

@@ -3,6 +3,7 @@
 
 #include "shell/Exception.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,7 +23,9 @@ struct TExportFormat {
     std::string_view AudioEncoder; // empty: no sound
 };
 
-// By the extension, without regard to case; raises EExport naming the ones there are.
+// By the extension, without regard to case; none for any other name.
+std::optional<TExportFormat> FindExportFormat(const std::string& fileName);
+// As FindExportFormat; raises EExport naming the extensions there are.
 TExportFormat ExportFormatFor(const std::string& fileName);
 
 } // namespace vsr

@@ -40,6 +40,8 @@ public:
     TFrameSource(TScreenRecorderPlaybackFile& reader, bool cursor)
         : FReader(reader), FCursor(cursor), FSequence(reader, FPicture) {
         PrepareBitmap(FPicture, reader.Header().Width, reader.Header().Height);
+        if (cursor) // the first picture is composed whole, so the copy is then filled whole
+            PrepareBitmap(FWithCursor, reader.Header().Width, reader.Header().Height);
     }
     TFrame At(std::uint32_t time) {
         FSequence.ShowAt(time);
@@ -48,10 +50,6 @@ public:
             return {FPicture, changed};
         // The pointer goes on a copy, so that the next picture builds on the one without it;
         // the copy is brought up to date where the picture changed and where the pointer was.
-        if (FWithCursor.Width() != FPicture.Width() || FWithCursor.Height() != FPicture.Height()) {
-            FWithCursor.SetSize(FPicture.Width(), FPicture.Height());
-            changed.Add({0, 0, FPicture.Width(), FPicture.Height()});
-        }
         changed.Add(FCursorArea);
         for (const TRect& area : changed.Rects())
             for (std::int32_t y = area.Top; y < area.Bottom; ++y)

@@ -348,6 +348,7 @@ private:
     void StreamError(const std::string& message);
     void HideStreamStatus();
     bool StreamMayStartPlayback() const;
+    void StartStreamPlayback(const char* why);
     // Posted to by the download workers; created with the first stream.
     std::unique_ptr<TMessageTarget> FStreamMessages;
     // AudioPlayback.Paused as it was when the loop began to wait for data (worker only).

@@ -27,12 +27,10 @@ constexpr std::array cExportTypes{
     TExportType{"MP4 video (*.mp4)", "mp4"}, TExportType{"WebM video (*.webm)", "webm"},
     TExportType{"Animated GIF (*.gif)", "gif"}, TExportType{"Matroska video (*.mkv)", "mkv"}};
 
-// The name as typed, with the chosen type's extension when it has none of the four.
+// The name as typed, with the chosen type's extension when it has none the export knows.
 QString WithExtension(const QString& name, const QString& filter) {
-    const QString suffix = QFileInfo(name).suffix().toLower();
-    for (const TExportType& type : cExportTypes)
-        if (suffix == type.Extension)
-            return name;
+    if (FindExportFormat(name.toStdString()))
+        return name;
     for (const TExportType& type : cExportTypes)
         if (filter == type.Filter)
             return name + "." + type.Extension;

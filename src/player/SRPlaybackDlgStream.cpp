@@ -142,15 +142,19 @@ void TSRPlaybackDlg::StreamFirstPartProgress() {
     }
     Trace("VSR Download first part progress while last part finished");
     // Key-frame segment 0 complete.
-    if (StreamMayStartPlayback() && stream->LastAvailableKeyFrame() >= 0) {
-        Trace("VSR Download: LastPartFinished and key frame available, so start playback");
-        HideStreamStatus();
-        PlayButtonClick();
-    }
+    if (StreamMayStartPlayback() && stream->LastAvailableKeyFrame() >= 0)
+        StartStreamPlayback(
+            "VSR Download: LastPartFinished and key frame available, so start playback");
 }
 
 bool TSRPlaybackDlg::StreamMayStartPlayback() const {
     return !FRunEvent.Signalled() && !AudioPlayback.Paused();
+}
+
+void TSRPlaybackDlg::StartStreamPlayback(const char* why) {
+    Trace(why);
+    HideStreamStatus();
+    PlayButtonClick();
 }
 
 // The voice track and any overlay lie in the last part, so the recording is set up as a local
@@ -167,16 +171,13 @@ void TSRPlaybackDlg::StreamLastPartFinished(TScreenRecorderPlaybackStream& strea
             std::make_unique<TSpxStream>(FAudioFile, TFileMode::OpenRead, TSpxSilences::Load);
         SetupSeekBar();
         CreatePreview();
-        if (StreamMayStartPlayback() && stream.FirstPartDone()) {
-            Trace("VSR Download last part finished after first part finished, so start playing");
-            HideStreamStatus();
-            PlayButtonClick();
-        } else if (StreamMayStartPlayback() && stream.LastAvailableKeyFrame() >= 0) {
+        if (StreamMayStartPlayback() && stream.FirstPartDone())
+            StartStreamPlayback(
+                "VSR Download last part finished after first part finished, so start playing");
+        else if (StreamMayStartPlayback() && stream.LastAvailableKeyFrame() >= 0)
             // The first part waits for the last once key-frame segment 0 is in.
-            Trace("VSR Download: LastPartFinished and key frame available, so start playback");
-            HideStreamStatus();
-            PlayButtonClick();
-        }
+            StartStreamPlayback(
+                "VSR Download: LastPartFinished and key frame available, so start playback");
     } catch (const std::exception& error) {
         ShowErrorBox(this, error.what());
         FMessages->Post({cCloseSourceMessage, 0, 0});
