@@ -2,15 +2,19 @@
 // its own, offscreen, with its trace in a file) streams the benchmark recording from the
 // tests' server, whose answers together send at most RATE bytes a second. The time runs from
 // the server's first request to the trace's first drawn tile, and is set against what the
-// start needs at that rate: the information and header answers, the last part (index, pointer
-// track, voice) and key-frame segment 0.
+// start needs at that rate: the information and header answers, the last part without the
+// voice's frames (index, pointer track, overlay, the voice's header and silence table), the
+// voice to key-frame segment 0's end and the stream's lead, and key-frame segment 0.
 //
-//   vsr_bench_stream_start [RATE_BYTES_PER_S [RUNS [LENGTH_S]]]
+//   vsr_bench_stream_start [RATE_BYTES_PER_S [RUNS [LENGTH_S [KEY_FRAME_S]]]]
 // With VSR_BENCH_TIMELINE set, every run's trace lines are printed with the time they appeared.
 #include "BenchRecording.h"
 
 #include "audio/SndKitLibrary.h"
+#include "audio/SpxStream.h"
 #include "recording/ScreenRecorderPlaybackFile.h"
+#include "recording/ScreenRecorderPlaybackStream.h"
+#include "recording/SoundTrackRange.h"
 #include "support/Recordings.h"
 #include "support/RunProcess.h"
 #include "support/TempDir.h"
@@ -36,20 +40,33 @@ double Ms(TClock::duration duration) {
     return std::chrono::duration<double, std::milli>(duration).count();
 }
 
-// What the start needs: the last part and key-frame segment 0. The answers add "OK|size|crc|",
-// "OK|" and the 72 header bytes, and "OK|" a block (left out: a few bytes a request).
+// What the start needs. The answers add "OK|size|crc|", "OK|" and the 72 header bytes, and
+// "OK|" a block (left out: a few bytes a request).
 struct TStartBytes {
-    std::int64_t LastPart = 0;
+    std::int64_t LastPartHead = 0; // the last part less the voice's frames
+    std::int64_t Voice = 0;        // of the voice's frames
+    std::int64_t VoiceFrames = 0;  // all of them, which the start once waited for
     std::int64_t Segment0 = 0;
-    std::int64_t Total() const { return 16 + 3 + 72 + LastPart + Segment0; }
+    std::int64_t Total() const { return 16 + 3 + 72 + LastPartHead + Voice + Segment0; }
 };
 
 TStartBytes StartBytes(const std::string& fileName, std::int64_t fileSize) {
     TScreenRecorderPlaybackFile file(fileName);
     const TVSRHeader& header = file.Header();
+    const std::size_t segments = file.KeyFrames().Count();
     const std::int64_t segment0End =
-        file.KeyFrames().Count() > 1 ? file.KeyFrames()[1].Offset : header.KeyFrameIndexOffset;
-    return {fileSize - header.KeyFrameIndexOffset, segment0End - 72};
+        segments > 1 ? file.KeyFrames()[1].Offset : header.KeyFrameIndexOffset;
+    TFileStream bytes(fileName, TFileMode::OpenRead);
+    const TSoundTrackRange range = LocateSoundTrack(bytes, header.AudioOffset);
+    const TSpxStream voice(fileName, TFileMode::OpenRead, TSpxSilences::Load,
+                           {range.Offset, range.Bytes()});
+    const TSpxTimeline& timeline = voice.Timeline();
+    const std::int64_t frames = timeline.DataEnd() - timeline.DataStart();
+    const std::int64_t startTime =
+        std::int64_t{file.KeyFrameTime(1)} + TScreenRecorderPlaybackStream::VoiceLeadMs;
+    const std::int64_t startVoice =
+        segments > 1 ? timeline.DataNeededFor(startTime * 16) - timeline.DataStart() : frames;
+    return {fileSize - header.KeyFrameIndexOffset - frames, startVoice, frames, segment0End - 72};
 }
 
 // One request and its whole answer on a fresh connection: the line's round trip without pacing.
@@ -124,6 +141,7 @@ int Run(int argc, char** argv) {
     const int runs = argc > 2 ? std::atoi(argv[2]) : 5;
     TBenchContent content;
     content.LengthMs = static_cast<std::uint32_t>(argc > 3 ? std::atoi(argv[3]) : 120) * 1000;
+    content.KeyFrameMs = static_cast<std::uint32_t>(argc > 4 ? std::atoi(argv[4]) : 10) * 1000;
     content.Voice = true;
     SndKitLibrary().SetFileName(VSR_SNDKIT_PATH);
     test::TTempDir folder;
@@ -155,9 +173,15 @@ int Run(int argc, char** argv) {
                 static_cast<double>(needed) / 1e3,
                 100.0 * static_cast<double>(needed) / static_cast<double>(fileSize),
                 static_cast<double>(rate) / 1e6, roundTrip);
-    std::printf("last part %.0f KB, key-frame segment 0 %.0f KB; minimum at that rate %.0f ms\n",
-                static_cast<double>(start.LastPart) / 1e3,
-                static_cast<double>(start.Segment0) / 1e3, minimumMs);
+    std::printf("last part %.1f KB without the voice's frames, of which the start needs %.0f KB "
+                "of %.0f KB; key-frame segment 0 %.0f KB; minimum at that rate %.0f ms (%.0f ms "
+                "with all of the voice)\n",
+                static_cast<double>(start.LastPartHead) / 1e3,
+                static_cast<double>(start.Voice) / 1e3,
+                static_cast<double>(start.VoiceFrames) / 1e3,
+                static_cast<double>(start.Segment0) / 1e3, minimumMs,
+                minimumMs + 1000.0 * static_cast<double>(start.VoiceFrames - start.Voice) /
+                                static_cast<double>(rate));
     std::vector<double> ratios;
     test::TTempDir home;
     for (int run = 0; run < runs; ++run) {

@@ -100,6 +100,7 @@ bool TAudioOut::FillBuffer(std::int32_t index, std::int32_t size) {
         result = OnFillBuffer(header.Data.first(static_cast<std::size_t>(size)), filled);
         // A handler's size beyond the buffer must not let the device read past it.
         header.BufferLength = std::clamp(filled, 0, size);
+        FStarved = !result && filled < 0;
     }
     if (result)
         ++FFilledBuffers;
@@ -143,18 +144,30 @@ void TAudioOut::BufferDone() {
     ++FProcessedBuffers;
     UpdateQueuedBuffers();
     const bool active = QueuedBuffers() > 0;
-    FActive = active;
+    const bool waiting = FStarved && FContinueProcessing; // a pause must still reach the device
+    FActive = active || waiting;
     if (active) {
         // The handler may have stopped the component.
         if (FillBuffer(FNextBuffer, BufferSize()) && FDeviceOpen)
             QueueNext();
         return;
     }
+    if (waiting)
+        return; // open and silent until Resume
     // The queue ran dry: no refill, since the device closes now.
     FContinueProcessing = false;
     CloseDevice();
     if (OnStop)
         OnStop(*this);
+}
+
+void TAudioOut::Resume() {
+    if (!FDeviceOpen || !FStarved)
+        return;
+    while (QueuedBuffers() < NumBuffers() && FillBuffer(FNextBuffer, BufferSize()) && FDeviceOpen) {
+        if (!QueueNext())
+            break;
+    }
 }
 
 void TAudioOut::Stop() {
@@ -167,12 +180,19 @@ void TAudioOut::Stop() {
 }
 
 void TAudioOut::StopGracefully() {
-    if (FDeviceOpen)
-        FContinueProcessing = false;
+    if (!FDeviceOpen)
+        return;
+    FContinueProcessing = false;
+    if (FStarved && QueuedBuffers() == 0) { // no buffer is left to end with
+        CloseDevice();
+        if (OnStop)
+            OnStop(*this);
+    }
 }
 
 void TAudioOut::CloseDevice() {
     FActive = false;
+    FStarved = false;
     FPaused = false;
     FDevice->Close();
     FDeviceOpen = false;

@@ -25,6 +25,8 @@ namespace vsr {
 
 // Fills buffer (whose size is the effective BufferSize, also in size on entry) with up to
 // size bytes, sets size to the number written and returns true when it delivered data.
+// Returning false with a size below 0 means "not there yet" (a voice still downloading): the
+// output then waits, open, for Resume instead of ending once the queue has run dry.
 using TBufferEvent = std::function<bool(std::span<std::byte> buffer, std::int32_t& size)>;
 
 class TCallBackWinOut;
@@ -43,6 +45,9 @@ public:
     void Stop() override;
     // Stops asking for data; the queued buffers play out, then OnStop fires.
     void StopGracefully() override;
+    // After a fill answered "not there yet": asks again and queues what it delivers.
+    void Resume();
+    bool Starved() const { return FStarved; }
 
     bool Paused() const { return FPaused.load(); }
     // Applied to the device at once while Active; otherwise applied at the next start.
@@ -74,6 +79,7 @@ private:
     // Buffers handed to the device since the last start; a write failure takes back the
     // filled buffers the device never got, so that the queue can still run dry.
     std::int32_t FWrittenBuffers = 0;
+    bool FStarved = false;
 };
 
 } // namespace vsr

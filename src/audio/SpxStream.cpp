@@ -60,26 +60,32 @@ void TSpxStream::TDecoderRelease::operator()(void* handle) const {
     DoneSpeexDecoder(&handle);
 }
 
-TSpxStream::TSpxStream(const std::string& fileName, TFileMode mode, TSpxSilences loadSilences)
-    : TFileStream(fileName, mode) {
+TSpxStream::TSpxStream(const std::string& fileName, TFileMode mode, TSpxSilences loadSilences,
+                       TSpxWindow window)
+    : TFileStream(fileName, mode), FWindow(window) {
+    if (FWindow.Length < 0)
+        FWindow.Length = std::max<std::int64_t>(TFileStream::Size() - FWindow.Offset, 0);
+    FileSeek(0);
     // The magic is optional: without it the four header fields start at offset 0.
     std::byte magic[sizeof(SpxMagic)]{};
     const bool hasMagic = TFileStream::Read(magic) == sizeof(magic) &&
                           std::memcmp(magic, SpxMagic, sizeof(SpxMagic)) == 0;
     if (!hasMagic)
-        TFileStream::Seek(0, TSeekOrigin::Begin);
+        FileSeek(0);
 
     ReadHeader();
-    FDataStart = TFileStream::Seek(0, TSeekOrigin::Current);
+    FDataStart = TFileStream::Seek(0, TSeekOrigin::Current) - FWindow.Offset;
     FLoadSilences = loadSilences == TSpxSilences::Load && hasMagic;
 
-    const std::int64_t fileSize = TFileStream::Size();
+    const std::int64_t fileSize = FileSize();
+    if (FDataStart > fileSize)
+        Invalid(); // a header read beyond the window
     if (!hasMagic) {
         FDataEnd = fileSize;
     } else {
         if (FDataStart + CountBytes + TrailerBytes > fileSize)
             Invalid();
-        TFileStream::Seek(fileSize - TrailerBytes, TSeekOrigin::Begin);
+        FileSeek(fileSize - TrailerBytes);
         std::byte trailer[TrailerBytes]{};
         if (TFileStream::Read(trailer) != sizeof(trailer))
             Invalid();
@@ -88,7 +94,7 @@ TSpxStream::TSpxStream(const std::string& fileName, TFileMode mode, TSpxSilences
             silenceTableOffset > fileSize - CountBytes - TrailerBytes)
             Invalid();
         FDataEnd = silenceTableOffset;
-        TFileStream::Seek(FDataEnd, TSeekOrigin::Begin);
+        FileSeek(FDataEnd);
         if (FLoadSilences) {
             FSilences = std::make_unique<TRecordSilenceList>();
             ReadSilenceTable();
@@ -110,6 +116,11 @@ TSpxStream::TSpxStream(const std::string& fileName, TFileMode mode, TSpxSilences
     FSize = compressedLength * FPcmBlock / FCompBlock;
     FDecodedPos = -1;
     FDuration = FSize / 16000;
+    std::vector<TSpxSilence> silences;
+    if (FSilences)
+        for (std::size_t i = 0; i < FSilences->Count(); ++i)
+            silences.push_back((*FSilences)[i]);
+    FTimeline = TSpxTimeline(std::move(silences), FDataStart, FDataEnd, FCompBlock, FPcmBlock);
 }
 
 TSpxStream::~TSpxStream() = default;
@@ -135,7 +146,7 @@ void TSpxStream::ReadSilenceTable() {
     const std::int64_t count = LoadInt32(countBytes);
     // A damaged count must not reserve more than the file can hold.
     const std::int64_t fitting =
-        std::max<std::int64_t>(0, (TFileStream::Size() - FDataEnd - CountBytes - TrailerBytes) /
+        std::max<std::int64_t>(0, (FileSize() - FDataEnd - CountBytes - TrailerBytes) /
                                       static_cast<std::int64_t>(sizeof(TSpxSilence)));
     FSilences->Reserve(static_cast<std::size_t>(std::clamp<std::int64_t>(count, 0, fitting)));
     for (std::int64_t i = 0; i < count; ++i) {
@@ -194,11 +205,12 @@ std::size_t TSpxStream::Read(std::span<std::byte> buffer) {
     if (Position() != FDecodedPos)
         Resync();
 
+    const std::int64_t end = Available();
     if (FLoadSilences && SilenceCount() > 0) {
-        while (state.Remaining > 0 && Position() < FSize) {
+        while (state.Remaining > 0 && Position() < end) {
             // A damaged table may put a silence past the end; nothing is delivered beyond Size.
             const std::int64_t position = Position();
-            const std::int64_t toEnd = FSize - position;
+            const std::int64_t toEnd = end - position;
             if (FSilenceStart > position) {
                 if (!DecodeData(state, std::min(FSilenceStart - position, toEnd)))
                     break;
@@ -208,8 +220,8 @@ std::size_t TSpxStream::Read(std::span<std::byte> buffer) {
                 NextSilence();
             }
         }
-    } else if (state.Remaining > 0) {
-        DecodeData(state, FSize - Position());
+    } else if (state.Remaining > 0 && Position() < end) {
+        DecodeData(state, end - Position());
     }
 
     FDecodedPos = Position();
@@ -312,7 +324,7 @@ void TSpxStream::Resync() {
         FSilenceLength = 0;
     } else {
         const std::int64_t compPos = position * FCompBlock / FPcmBlock;
-        const auto [index, cum] = FindSilence(compPos);
+        const auto [index, cum] = FTimeline.FindSilence(compPos);
         FSilenceIndex = index;
         if (index >= SilenceCount()) {
             SeekFile(FDataStart + compPos - cum);
@@ -329,22 +341,6 @@ void TSpxStream::Resync() {
         FSilenceBefore = cum * FPcmBlock / FCompBlock + FSilenceLength;
     }
     FDecodedPos = position;
-}
-
-TSpxStream::TFoundSilence TSpxStream::FindSilence(std::int64_t compPos) const {
-    const std::int64_t count = SilenceCount();
-    std::int64_t cum = 0;
-    std::int64_t i = -1;
-    while (i < count - 1 && compPos >= SilenceStartOf(i + 1) + cum) {
-        ++i;
-        cum += SilenceLengthOf(i);
-    }
-    if (i < 0)
-        return {0, 0};
-    if (compPos >= SilenceStartOf(i) + cum)
-        return {i + 1, cum};
-    cum -= SilenceLengthOf(i);
-    return {i, cum};
 }
 
 std::int64_t TSpxStream::Seek(std::int64_t offset, TSeekOrigin origin) {
@@ -388,7 +384,21 @@ std::int64_t TSpxStream::SilenceCount() const {
 // A damaged table can point behind the frame data; reading then finds nothing there.
 void TSpxStream::SeekFile(std::int64_t filePos) {
     FFilePos = std::clamp(filePos, FDataStart, FDataEnd);
-    TFileStream::Seek(FFilePos, TSeekOrigin::Begin);
+    FileSeek(FFilePos);
+}
+
+std::int64_t TSpxStream::FileSeek(std::int64_t position) {
+    return TFileStream::Seek(FWindow.Offset + position, TSeekOrigin::Begin) - FWindow.Offset;
+}
+
+std::int64_t TSpxStream::FileSize() {
+    return FWindow.Length;
+}
+
+std::int64_t TSpxStream::Available() const {
+    if (!FArrived)
+        return FSize;
+    return std::min(FSize, FTimeline.DecodedEnd(FArrived()));
 }
 
 } // namespace vsr

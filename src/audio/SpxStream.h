@@ -7,11 +7,13 @@
 // other calls come from one thread.
 
 #include "audio/SpxSilence.h"
+#include "audio/SpxTimeline.h"
 #include "platform/Stream.h"
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -26,11 +28,19 @@ public:
 
 enum class TSpxSilences { Ignore, Load };
 
+// The stream's bytes within a larger file, such as a recording being downloaded; a Length
+// below 0 runs to the end of the file.
+struct TSpxWindow {
+    std::int64_t Offset = 0;
+    std::int64_t Length = -1;
+};
+
 class TSpxStream : public TFileStream {
 public:
     // Raises ESpxStream "Invalid SPX file" when the stream is malformed; file errors and
     // encoder errors pass through.
-    TSpxStream(const std::string& fileName, TFileMode mode, TSpxSilences loadSilences);
+    TSpxStream(const std::string& fileName, TFileMode mode, TSpxSilences loadSilences,
+               TSpxWindow window = {});
     ~TSpxStream() override;
 
     std::int64_t Size() override { return FSize; }
@@ -43,6 +53,14 @@ public:
     // Positions at position rounded down to a whole Speex frame, where Seek keeps to whole
     // blocks: the block is decoded up to the frame. The position reached.
     std::int64_t SeekFrame(std::int64_t position);
+
+    // For a file still being written: arrived gives the end (counted from the stream's first
+    // byte) of the bytes there so far, and Read delivers nothing beyond what they decode to.
+    // The header and the silence table must be there before the stream is created.
+    void SetArrived(std::function<std::int64_t()> arrived) { FArrived = std::move(arrived); }
+    // The decoded position Read can reach now: Size once everything is there.
+    std::int64_t Available() const;
+    const TSpxTimeline& Timeline() const { return FTimeline; }
 
     // Decoded position; reading it does not move the stream, and any thread may read it.
     std::int64_t Position() const { return FPosition.load(std::memory_order_relaxed); }
@@ -81,16 +99,14 @@ private:
     void FillSilence(TReadState& state, std::int64_t limit);
     void NextSilence();
     void Resync();
-    struct TFoundSilence {
-        std::int64_t Index;
-        std::int64_t Cum;
-    };
-    TFoundSilence FindSilence(std::int64_t compPos) const;
     std::int64_t DecodeBlock(std::int64_t got);
     std::int64_t SilenceStartOf(std::int64_t index) const;
     std::int64_t SilenceLengthOf(std::int64_t index) const;
     std::int64_t SilenceCount() const;
     void SeekFile(std::int64_t filePos);
+    // The file layer within the window.
+    std::int64_t FileSeek(std::int64_t position);
+    std::int64_t FileSize();
 
     std::int32_t FChannels = 0;
     std::int32_t FRate = 0;
@@ -118,6 +134,9 @@ private:
     std::int64_t FSilenceLength = 0;
     std::int64_t FSilenceIndex = 0;
     std::int64_t FSilenceBefore = 0;
+    TSpxWindow FWindow;
+    std::function<std::int64_t()> FArrived;
+    TSpxTimeline FTimeline;
 };
 
 } // namespace vsr

@@ -343,6 +343,12 @@ private:
     void StreamLastPartStarted();
     void StreamLastPartProgress();
     void StreamFirstPartProgress();
+    void StreamLastPartHeadArrived();
+    void OpenStreamVoice(TScreenRecorderPlaybackStream& stream);
+    void TryStartStream(const TScreenRecorderPlaybackStream& stream, const char* why);
+    bool VoiceAhead() const;
+    // The loop waits for pictures, or the output for the voice, of a stream.
+    bool Buffering() const { return FBuffering || AudioPlayback.Starved(); }
     void StreamLastPartFinished(TScreenRecorderPlaybackStream& stream);
     void StreamFirstPartFinished(TScreenRecorderPlaybackStream& stream);
     void StreamError(const std::string& message);

@@ -202,7 +202,7 @@ void TSRPlaybackDlg::CreateWatching() {
     StatusTextTimer->setSingleShot(true);
     connect(StatusTextTimer, &QTimer::timeout, this, [this] {
         StreamProgress->show();
-        StreamStatusPanel->setVisible(FBuffering);
+        StreamStatusPanel->setVisible(Buffering());
     });
     ShortcutHelp = new QLabel(centralWidget());
     ShortcutHelp->setObjectName("ShortcutHelp");

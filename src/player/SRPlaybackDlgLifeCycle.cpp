@@ -80,12 +80,12 @@ void TSRPlaybackDlg::CloseRecording() {
     BackExec1.Terminate();
     FStopEvent.Set();
     BackExec1.WaitFor(TWaitMode::ProcessMessages);
+    FAudioStream.reset(); // a streamed voice asks its reader how much has arrived
     FReader.reset();
     FNextFrame.Valid = false;
     RestartClock(0);
     ClearSeekBar();
     FBitmap.reset();
-    FAudioStream.reset();
     FOverlay.reset();
     if (!FAudioFile.empty())
         DeleteTempFile(std::exchange(FAudioFile, {}));

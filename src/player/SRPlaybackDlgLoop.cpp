@@ -178,6 +178,10 @@ bool TSRPlaybackDlg::AudioPlaybackFillBuffer(std::span<std::byte> buffer, std::i
         size = 0;
         return false;
     }
+    if (!VoiceAhead()) {
+        size = -1; // a streamed voice still on its way: the output waits
+        return false;
+    }
     const auto wanted = std::min<std::size_t>(buffer.size(), static_cast<std::size_t>(size));
     size = static_cast<std::int32_t>(FShaper.Fill(*FAudioStream, buffer.first(wanted)));
     return size > 0;

@@ -47,7 +47,7 @@ void TSRPlaybackDlg::UpdateTimerTimer() {
         ShowTimes(PlayTime() / 1000);
     }
     RepaintChanges();
-    StreamStatusPanel->setVisible(FBuffering || StatusTextTimer->isActive());
+    StreamStatusPanel->setVisible(Buffering() || StatusTextTimer->isActive());
 }
 
 // The bar only displays progress: every press is dropped before the bar acts on it.

@@ -5,6 +5,7 @@
 
 #include "player/ErrorBox.h"
 #include "recording/ScreenRecorderPlaybackStream.h"
+#include "recording/SoundAndOverlaySplit.h"
 #include "shell/Messages.h"
 #include "shell/Trace.h"
 
@@ -22,6 +23,7 @@ namespace {
 constexpr std::uint32_t cFirstPartProgressMessage = cFirstUserMessage + 220; // 1244
 constexpr std::uint32_t cLastPartProgressMessage = cFirstUserMessage + 230;  // 1254
 constexpr std::uint32_t cLastPartStartedMessage = cFirstUserMessage + 240;
+constexpr std::uint32_t cLastPartHeadMessage = cFirstUserMessage + 245;
 // Closes the window after a failed download, behind the close-source message.
 constexpr std::uint32_t cCloseWindowMessage = cFirstUserMessage + 250;
 
@@ -69,6 +71,9 @@ void TSRPlaybackDlg::OpenStream(const std::string& address) {
         Trace("VSR Download last part started");
         target.Post({cLastPartStartedMessage, 0, 0});
     };
+    stream->OnLastPartHeadArrived = [&target](TScreenRecorderPlaybackStream&) {
+        target.Post({cLastPartHeadMessage, 0, 0});
+    };
     stream->OnLastPartProgress = [&target](TScreenRecorderPlaybackStream&) {
         target.Post({cLastPartProgressMessage, 0, 0});
     };
@@ -102,6 +107,9 @@ void TSRPlaybackDlg::StreamMessageReceived(const TMessage& message) {
     case cLastPartStartedMessage:
         StreamLastPartStarted();
         break;
+    case cLastPartHeadMessage:
+        StreamLastPartHeadArrived();
+        break;
     case cLastPartProgressMessage:
         StreamLastPartProgress();
         break;
@@ -122,12 +130,18 @@ void TSRPlaybackDlg::StreamLastPartStarted() {
         StreamStatusLabel->setText(QtText(sVSRStreamChecking));
 }
 
+// Also the voice's progress: it may complete the start, or feed an output that waits for it.
 void TSRPlaybackDlg::StreamLastPartProgress() {
     const TScreenRecorderPlaybackStream* stream = StreamReader();
     if (!stream)
         return;
-    StreamStatusLabel->setText(QtText(sVSRStreamBuffering));
-    StreamProgress->setValue(stream->Progress());
+    if (!FRunEvent.Signalled()) {
+        StreamStatusLabel->setText(QtText(sVSRStreamBuffering));
+        StreamProgress->setValue(stream->Progress());
+    }
+    if (AudioPlayback.Starved())
+        AudioPlayback.Resume();
+    TryStartStream(*stream, "VSR Download: voice available, so start playback");
 }
 
 void TSRPlaybackDlg::StreamFirstPartProgress() {
@@ -136,19 +150,23 @@ void TSRPlaybackDlg::StreamFirstPartProgress() {
         return;
     StreamProgress->setValue(stream->Progress());
     StreamStatusLabel->setText(QtText(sVSRStreamBuffering));
-    if (!stream->KeyFramesKnown()) {
+    if (!stream->HeadArrived() && !stream->KeyFramesKnown()) {
         Trace("VSR Download first part progress while last part not finished yet");
         return;
     }
     Trace("VSR Download first part progress while last part finished");
-    // Key-frame segment 0 complete.
-    if (StreamMayStartPlayback() && stream->LastAvailableKeyFrame() >= 0)
-        StartStreamPlayback(
-            "VSR Download: LastPartFinished and key frame available, so start playback");
+    TryStartStream(*stream,
+                   "VSR Download: LastPartFinished and key frame available, so start playback");
 }
 
 bool TSRPlaybackDlg::StreamMayStartPlayback() const {
     return !FRunEvent.Signalled() && !AudioPlayback.Paused();
+}
+
+// Starts once: the head, key-frame segment 0 and the voice the start needs have arrived.
+void TSRPlaybackDlg::TryStartStream(const TScreenRecorderPlaybackStream& stream, const char* why) {
+    if (FAudioStream && StreamMayStartPlayback() && stream.MayStart())
+        StartStreamPlayback(why);
 }
 
 void TSRPlaybackDlg::StartStreamPlayback(const char* why) {
@@ -157,26 +175,68 @@ void TSRPlaybackDlg::StartStreamPlayback(const char* why) {
     PlayButtonClick();
 }
 
-// The voice track and any overlay lie in the last part, so the recording is set up as a local
-// file is once it has arrived.
+// The overlay and the voice's header and table have arrived; its frames follow.
+void TSRPlaybackDlg::StreamLastPartHeadArrived() {
+    TScreenRecorderPlaybackStream* stream = StreamReader();
+    if (!stream || FAudioStream)
+        return;
+    Trace("VSR Download last part head arrived");
+    try {
+        OpenStreamVoice(*stream);
+        TryStartStream(*stream, "VSR Download: head and key frame available, so start playback");
+    } catch (const std::exception& error) {
+        ShowErrorBox(this, error.what());
+        FMessages->Post({cCloseSourceMessage, 0, 0});
+    }
+}
+
+// The voice is read where it lands in the download's file. While it arrives, it plays only as
+// far as it has come, and the download learns how far into it the pictures reach.
+void TSRPlaybackDlg::OpenStreamVoice(TScreenRecorderPlaybackStream& stream) {
+    const std::int64_t audioOffset = stream.Header().AudioOffset;
+    TSoundTrackRange range;
+    {
+        const TStreamLock lock(stream);
+        range = LocateSoundTrack(stream.GetStream(), audioOffset);
+        range.Check();
+        FOverlay = LoadOverlay(stream.GetStream(), range);
+    }
+    PrepareBitmap(stream.Header().Width, stream.Header().Height);
+    FAudioStream =
+        std::make_unique<TSpxStream>(stream.FileName(), TFileMode::OpenRead, TSpxSilences::Load,
+                                     TSpxWindow{range.Offset, range.Bytes()});
+    if (!stream.KeyFramesKnown()) {
+        FAudioStream->SetArrived(
+            [&stream, audioOffset] { return stream.VoiceArrived() - audioOffset; });
+        stream.SetVoiceMap([timeline = FAudioStream->Timeline()](std::uint32_t time) {
+            return timeline.DataNeededFor(std::int64_t{time} * cPcmBytesPerMs);
+        });
+    }
+    SetupSeekBar();
+}
+
+// The output asks a second ahead of the voice being read: more than one buffer at any speed.
+bool TSRPlaybackDlg::VoiceAhead() const {
+    constexpr std::int64_t cVoiceAheadBytes = 1000 * cPcmBytesPerMs;
+    const std::int64_t available = FAudioStream->Available();
+    return available >= FAudioStream->Size() ||
+           available - FAudioStream->Position() >= cVoiceAheadBytes;
+}
+
 void TSRPlaybackDlg::StreamLastPartFinished(TScreenRecorderPlaybackStream& stream) {
     Trace("VSR Download last part finished");
     try {
-        {
-            const TStreamLock lock(stream);
-            ExtractAudio(stream.GetStream(), stream.Header().AudioOffset);
-        }
-        PrepareBitmap(stream.Header().Width, stream.Header().Height);
-        FAudioStream =
-            std::make_unique<TSpxStream>(FAudioFile, TFileMode::OpenRead, TSpxSilences::Load);
-        SetupSeekBar();
+        if (!FAudioStream)
+            OpenStreamVoice(stream);
         CreatePreview();
-        if (StreamMayStartPlayback() && stream.FirstPartDone())
-            StartStreamPlayback(
+        if (stream.FirstPartDone())
+            TryStartStream(
+                stream,
                 "VSR Download last part finished after first part finished, so start playing");
-        else if (StreamMayStartPlayback() && stream.LastAvailableKeyFrame() >= 0)
+        else
             // The first part waits for the last once key-frame segment 0 is in.
-            StartStreamPlayback(
+            TryStartStream(
+                stream,
                 "VSR Download: LastPartFinished and key frame available, so start playback");
     } catch (const std::exception& error) {
         ShowErrorBox(this, error.what());

@@ -65,6 +65,7 @@ TScreenRecorderPlaybackStream::~TScreenRecorderPlaybackStream() {
 }
 
 void TScreenRecorderPlaybackStream::StartDownload() {
+    FVoiceMapExpected = static_cast<bool>(OnLastPartHeadArrived);
     FFirstPartExec->Execute();
     FLastPartExec->Execute();
 }
@@ -74,14 +75,16 @@ void TScreenRecorderPlaybackStream::SetRequestTimeout(std::chrono::milliseconds 
 }
 
 TStream& TScreenRecorderPlaybackStream::GetStream() {
-    assert(FLastPartExec->Finished() && "GetStream before the last part has been downloaded");
-    if (!FLastPartExec->Finished())
+    const bool ready = FHeadArrived || FLastPartExec->Finished();
+    assert(ready && "GetStream before the last part has been downloaded");
+    if (!ready)
         throw EScreenRecorderPlaybackStream("GetStream before the last part has been downloaded");
     return TCustomScreenRecorderPlaybackFile::GetStream();
 }
 
+// Starting from the beginning is no seek: segment 0 is there once playback may start.
 std::uint32_t TScreenRecorderPlaybackStream::SeekTime(std::uint32_t time) {
-    if (!FKeyFramesKnown)
+    if (!FKeyFramesKnown && !(time == 0 && MayStart()))
         throw EScreenRecorderPlaybackStream(std::string(sVSRStreamCantSeekNow));
     return TCustomScreenRecorderPlaybackFile::SeekTime(time);
 }
@@ -93,11 +96,39 @@ std::uint32_t TScreenRecorderPlaybackStream::SeekKeyFrame(bool forward) {
 }
 
 std::int32_t TScreenRecorderPlaybackStream::LastAvailableKeyFrame() const {
-    if (!FKeyFramesKnown)
+    if (!FKeyFramesKnown && !FHeadArrived)
         return -1;
     if (!FFirstPartDone)
         return FLastCompleteKeyFrame;
     return static_cast<std::int32_t>(KeyFrames().Count()) - 1;
+}
+
+bool TScreenRecorderPlaybackStream::MayStart() const {
+    if (LastAvailableKeyFrame() < 0)
+        return false;
+    return FKeyFramesKnown || StartVoiceArrived();
+}
+
+void TScreenRecorderPlaybackStream::SetVoiceMap(TVoiceMap map) {
+    const std::int64_t end = VoiceWanted(1, map);
+    {
+        std::lock_guard lock(FSignalLock);
+        FVoiceMap = std::move(map);
+    }
+    FProgressTotal += std::max<std::int64_t>(end - FVoiceArrived, 0);
+    FStartVoiceEnd = end;
+    FSignalChanged.notify_all();
+}
+
+// The voice runs ahead of the pictures by a lead, so that its output, which asks a second
+// ahead, is not held back at a segment's end.
+std::int64_t TScreenRecorderPlaybackStream::VoiceWanted(std::size_t nextKeyFrame,
+                                                        const TVoiceMap& map) const {
+    if (nextKeyFrame >= KeyFrames().Count())
+        return FVoiceFramesEnd;
+    const std::int64_t time =
+        std::min<std::int64_t>(std::int64_t{KeyFrameTime(nextKeyFrame)} + VoiceLeadMs, UINT32_MAX);
+    return std::min(FVoiceFramesEnd, FVoiceOffset + map(static_cast<std::uint32_t>(time)));
 }
 
 // Retries a block that failed with a protocol error; the block size follows the request that

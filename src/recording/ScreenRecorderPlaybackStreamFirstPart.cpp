@@ -66,14 +66,15 @@ void TScreenRecorderPlaybackStream::DownloadFirstPart(TCustomBackExec& exec) {
             TraceFmt("Download count: %d, Progress: %d, Total: %d, Block Size: %d first part",
                      FProgressCount.load(), FProgress.load(), FProgressTotal.load(), counted);
         }
-        if (FKeyFramesKnown) {
+        if (FKeyFrameListLoaded) {
             AdvanceCompleteKeyFrames(position);
-            if (!exec.Terminated() && OnFirstPartProgress)
-                OnFirstPartProgress(*this);
+            FSignalChanged.notify_all(); // the voice may follow the pictures further
         }
+        if (!exec.Terminated() && OnFirstPartProgress)
+            OnFirstPartProgress(*this);
     }
     if (!FDestroying && position >= end)
-        FFirstPartDone = true;
+        RaiseSignal(FFirstPartDone);
 }
 
 // Both parts share the line. Until the last part has ended, the first part fetches only what the
@@ -91,13 +92,18 @@ std::int64_t TScreenRecorderPlaybackStream::BlockLimit(TCustomBackExec& exec,
             if (position < neededEnd)
                 return std::min(neededEnd, end);
         }
-        if (FLastPartEnded)
+        if (FLastPartEnded || StartVoiceArrived())
             return end;
         // Until the index tells what the start needs, one block of the first block's size.
         if (!FKeyFrameListLoaded && position == HeaderBytes)
             return std::min(position + TStreamBlockSize::InitialBytes, end);
         std::this_thread::sleep_for(BlockWaitStep);
     }
+}
+
+bool TScreenRecorderPlaybackStream::StartVoiceArrived() const {
+    const std::int64_t voiceEnd = FStartVoiceEnd;
+    return voiceEnd >= 0 && FVoiceArrived >= voiceEnd;
 }
 
 // One block can complete several segments. The last part's completion counts what arrived

@@ -2,16 +2,24 @@
 #include "recording/ScreenRecorderPlaybackStream.h"
 
 #include "platform/TempFiles.h"
+#include "recording/SoundTrackRange.h"
 #include "shell/Messages.h"
 #include "shell/Trace.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 
 namespace vsr {
 
 namespace {
 
 constexpr std::int64_t HeaderBytes = sizeof(TVSRHeader);
+// The voice's SPX layout: a 22-byte header, the table's count, its offset in the last 8 bytes.
+constexpr std::int64_t SpxHeaderBytes = 22;
+constexpr std::int64_t SpxTableOffsetBytes = 8;
+constexpr std::int64_t SpxTableBytes = 4 + SpxTableOffsetBytes;
+constexpr auto VoiceWaitStep = std::chrono::milliseconds(20);
 
 // The download loops and the temporary file trust these offsets: they must lie in the file.
 void CheckLayout(const TVSRHeader& header, std::int64_t fileSize) {
@@ -80,27 +88,169 @@ void TScreenRecorderPlaybackStream::PrepareTempFile(const TVSRHeader& header) {
 
 void TScreenRecorderPlaybackStream::DownloadLastPart(TCustomBackExec& exec,
                                                      TStreamBlockSize& blockSize) {
-    const std::int64_t fileSize = FFileSize;
-    std::int64_t position = Header().KeyFrameIndexOffset;
-    while (position < fileSize && !exec.Terminated()) {
-        const std::int64_t size = std::min(blockSize.Bytes(), fileSize - position);
-        const TByteString bytes =
-            FetchWithRetries(exec, *FLastPartClient, position, size, blockSize);
-        if (FDestroying)
+    const TVSRHeader& header = Header();
+    FFetched.clear();
+    // A voice out of the writer's order is simply fetched with the rest.
+    if (header.AudioOffset >= header.CursorTrackOffset && header.AudioOffset <= FFileSize) {
+        FetchRange(exec, header.KeyFrameIndexOffset, header.AudioOffset, blockSize);
+        if (!exec.Terminated() && !FDestroying && FetchHead(exec, blockSize)) {
+            RaiseSignal(FHeadArrived);
+            if (OnLastPartHeadArrived)
+                OnLastPartHeadArrived(*this);
+            FetchVoiceFrames(exec, blockSize);
+        }
+    }
+    FetchRange(exec, header.KeyFrameIndexOffset, FFileSize, blockSize);
+}
+
+void TScreenRecorderPlaybackStream::FetchRange(TCustomBackExec& exec, std::int64_t from,
+                                               std::int64_t to, TStreamBlockSize& blockSize) {
+    std::int64_t position = from;
+    while (position < to && !exec.Terminated() && !FDestroying) {
+        std::int64_t end = to;
+        for (const auto& [fetchedFrom, fetchedTo] : FFetched) {
+            if (fetchedFrom <= position && position < fetchedTo)
+                position = fetchedTo; // FFetched is in order: a later range comes later
+            else if (position < fetchedFrom)
+                end = std::min(end, fetchedFrom);
+        }
+        if (position >= to)
             break;
-        if (bytes.empty())
-            throw EScreenRecorderPlaybackStream(std::string(sVSRStreamNoData));
-        StoreBlock(position, bytes);
-        // A short answer leaves the rest to the next request instead of a hole in the file.
-        const auto arrived = static_cast<std::int64_t>(bytes.size());
-        position += arrived;
-        if (!FKeyFrameListLoaded && position > Header().CursorTrackOffset)
-            LoadKeyFrameListEarly();
-        CountProgress(arrived);
-        TraceFmt("Download count: %d, Progress: %d, Total: %d, Block Size: %d last part",
-                 FProgressCount.load(), FProgress.load(), FProgressTotal.load(), arrived);
-        if (!exec.Terminated() && OnLastPartProgress)
-            OnLastPartProgress(*this);
+        FetchBlock(exec, position, std::min(end - position, blockSize.Bytes()), blockSize);
+    }
+}
+
+// A short answer leaves the rest to the next request instead of a hole in the file.
+void TScreenRecorderPlaybackStream::FetchBlock(TCustomBackExec& exec, std::int64_t position,
+                                               std::int64_t size, TStreamBlockSize& blockSize) {
+    const TByteString bytes = FetchWithRetries(exec, *FLastPartClient, position, size, blockSize);
+    if (FDestroying)
+        return;
+    if (bytes.empty())
+        throw EScreenRecorderPlaybackStream(std::string(sVSRStreamNoData));
+    StoreBlock(position, bytes);
+    const auto arrived = static_cast<std::int64_t>(bytes.size());
+    AddFetched(position, position + arrived);
+    const TVSRHeader& header = Header();
+    if (!FKeyFrameListLoaded && Fetched(header.KeyFrameIndexOffset, header.CursorTrackOffset))
+        LoadKeyFrameListEarly();
+    // Playback reads the track once the head has arrived, before the last part completes.
+    if (!FCursorsLoaded && header.AudioOffset >= header.CursorTrackOffset &&
+        Fetched(header.CursorTrackOffset, header.AudioOffset)) {
+        std::lock_guard lock(FDownloadLock);
+        LoadCursors(header.CursorTrackOffset);
+        FCursorsLoaded = true;
+    }
+    const bool voiceFrame = FHeadArrived && position >= FVoiceOffset && position < FVoiceFramesEnd;
+    if (voiceFrame)
+        FVoiceArrived = FetchedUpTo(FVoiceArrived);
+    // Voice beyond what the start needs is not waited for, so it does not count.
+    const std::int64_t startVoiceEnd = FStartVoiceEnd;
+    const std::int64_t counted =
+        !voiceFrame || !FVoiceMapExpected
+            ? arrived
+            : std::clamp<std::int64_t>(startVoiceEnd - position, 0, arrived);
+    CountProgress(counted);
+    TraceFmt("Download count: %d, Progress: %d, Total: %d, Block Size: %d last part",
+             FProgressCount.load(), FProgress.load(), FProgressTotal.load(), arrived);
+    if (!exec.Terminated() && OnLastPartProgress)
+        OnLastPartProgress(*this);
+}
+
+// Kept in order, neighbours joined.
+void TScreenRecorderPlaybackStream::AddFetched(std::int64_t from, std::int64_t to) {
+    auto next = FFetched.insert(
+        std::ranges::find_if(FFetched, [from](const auto& range) { return range.first > from; }),
+        {from, to});
+    if (next != FFetched.begin() && std::prev(next)->second >= from) {
+        std::prev(next)->second = std::max(std::prev(next)->second, to);
+        next = std::prev(FFetched.erase(next));
+    }
+    while (std::next(next) != FFetched.end() && std::next(next)->first <= next->second) {
+        next->second = std::max(next->second, std::next(next)->second);
+        FFetched.erase(std::next(next));
+    }
+}
+
+// The end of the bytes fetched without a gap from position on.
+std::int64_t TScreenRecorderPlaybackStream::FetchedUpTo(std::int64_t position) const {
+    for (const auto& [fetchedFrom, fetchedTo] : FFetched)
+        if (fetchedFrom <= position && position < fetchedTo)
+            position = fetchedTo;
+    return position;
+}
+
+bool TScreenRecorderPlaybackStream::Fetched(std::int64_t from, std::int64_t to) const {
+    return FetchedUpTo(from) >= to;
+}
+
+// The overlay trailer, the overlay, and the voice's header, trailing table offset and silence
+// table. False when the voice's layout gives no table to go by: the rest then comes in order.
+bool TScreenRecorderPlaybackStream::FetchHead(TCustomBackExec& exec, TStreamBlockSize& blockSize) {
+    const std::int64_t fileSize = FFileSize;
+    const std::int64_t audio = Header().AudioOffset;
+    const std::int64_t trailerAt = fileSize - static_cast<std::int64_t>(sizeof(TOverlayTrailer));
+    if (trailerAt > audio)
+        FetchRange(exec, trailerAt, fileSize, blockSize);
+    TFileStream view(FileName(), TFileMode::OpenRead); // the base reader's position is its own
+    const TSoundTrackRange range = LocateSoundTrack(view, audio);
+    if (!range.Damage.empty())
+        return false;
+    if (range.Trailer)
+        FetchRange(exec, range.End, trailerAt, blockSize);
+    const std::int64_t voiceBytes = range.Bytes();
+    if (voiceBytes < SpxHeaderBytes + SpxTableBytes)
+        return false;
+    FetchRange(exec, audio, audio + SpxHeaderBytes, blockSize);
+    FetchRange(exec, range.End - SpxTableOffsetBytes, range.End, blockSize);
+    if (exec.Terminated() || FDestroying)
+        return false;
+    std::array<std::byte, SpxHeaderBytes> head{};
+    view.SetPosition(audio);
+    view.ReadBuffer(head);
+    if (std::memcmp(head.data(), "SPX1.1", 6) != 0)
+        return false;
+    std::int64_t tableOffset = 0;
+    view.SetPosition(range.End - SpxTableOffsetBytes);
+    ReadRecord(view, tableOffset);
+    if (tableOffset < SpxHeaderBytes || tableOffset > voiceBytes - SpxTableBytes)
+        return false;
+    FetchRange(exec, audio + tableOffset, range.End - SpxTableOffsetBytes, blockSize);
+    FVoiceOffset = audio;
+    FVoiceFramesEnd = audio + tableOffset;
+    FVoiceArrived = audio + SpxHeaderBytes;
+    if (FVoiceMapExpected) // the voice's frames are left out until the map says how many
+        FProgressTotal -= tableOffset - SpxHeaderBytes;
+    return !exec.Terminated() && !FDestroying;
+}
+
+void TScreenRecorderPlaybackStream::FetchVoiceFrames(TCustomBackExec& exec,
+                                                     TStreamBlockSize& blockSize) {
+    while (FVoiceArrived < FVoiceFramesEnd) {
+        const std::int64_t limit = VoiceLimit(exec);
+        if (limit <= FVoiceArrived || exec.Terminated() || FDestroying)
+            break;
+        FetchRange(exec, FVoiceArrived, limit, blockSize);
+        FVoiceArrived = FetchedUpTo(FVoiceArrived); // also across bytes the head brought
+    }
+}
+
+// The voice the pictures need runs to the end of the segment after the last one that has
+// arrived (and its lead); all of it once every picture has.
+std::int64_t TScreenRecorderPlaybackStream::VoiceLimit(TCustomBackExec& exec) {
+    std::unique_lock lock(FSignalLock);
+    for (;;) {
+        if (exec.Terminated() || FDestroying)
+            return 0;
+        if (FFirstPartDone || !FVoiceMapExpected)
+            return FVoiceFramesEnd;
+        if (FVoiceMap) {
+            const std::int64_t limit =
+                VoiceWanted(static_cast<std::size_t>(FLastCompleteKeyFrame + 2), FVoiceMap);
+            if (limit > FVoiceArrived)
+                return limit;
+        }
+        FSignalChanged.wait_for(lock, VoiceWaitStep);
     }
 }
 
@@ -120,6 +270,8 @@ void TScreenRecorderPlaybackStream::LoadKeyFrameListEarly() {
     TraceFmt("Total bytes to read: %d, %d first part, %d last part", FProgressTotal.load(), needed,
              lastPartBytes);
     FKeyFrameListLoaded = true;
+    // What the first part brought before: it counts only what arrives once the list is there.
+    AdvanceCompleteKeyFrames(FFirstPartArrived);
 }
 
 void TScreenRecorderPlaybackStream::LastPartCompleted() {
@@ -131,7 +283,8 @@ void TScreenRecorderPlaybackStream::LastPartCompleted() {
             std::lock_guard lock(FDownloadLock);
             if (!FKeyFrameListLoaded)
                 LoadKeyFrames(Header().KeyFrameIndexOffset);
-            LoadCursors(Header().CursorTrackOffset);
+            if (!FCursorsLoaded)
+                LoadCursors(Header().CursorTrackOffset);
         } catch (const std::exception& loadError) {
             error = loadError.what(); // a damaged trailer ends the download like any failure
         }

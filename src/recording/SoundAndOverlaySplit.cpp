@@ -33,16 +33,22 @@ private:
 
 } // namespace
 
+std::unique_ptr<TScreenRecorderOverlayFile> LoadOverlay(TStream& stream,
+                                                        const TSoundTrackRange& range) {
+    if (!range.Trailer)
+        return nullptr;
+    stream.SetPosition(range.End);
+    auto overlay = std::make_unique<TScreenRecorderOverlayFile>();
+    overlay->LoadFromStream(stream);
+    return overlay;
+}
+
 TSoundAndOverlay SplitSoundAndOverlay(TStream& stream, std::int64_t audioOffset,
                                       const std::string& tempFolder) {
     TSoundAndOverlay result;
     const TSoundTrackRange range = LocateSoundTrack(stream, audioOffset);
     range.Check();
-    if (range.Trailer) {
-        stream.SetPosition(range.End);
-        result.Overlay = std::make_unique<TScreenRecorderOverlayFile>();
-        result.Overlay->LoadFromStream(stream);
-    }
+    result.Overlay = LoadOverlay(stream, range);
 
     TTempFileGuard soundFile(CreateTempFile("spx", tempFolder));
     if (soundFile.FileName().empty())

@@ -6,6 +6,7 @@
 #include "platform/Stream.h"
 #include "platform/TempFiles.h"
 #include "recording/ScreenRecorderOverlayFile.h"
+#include "recording/SoundTrackRange.h"
 
 #include <cstdint>
 #include <memory>
@@ -23,6 +24,11 @@ struct TSoundAndOverlay {
 // with sInvalidSRFile and the damaged part when the trailer or audioOffset points outside the
 // recording, EFOpenError when no temporary file can be created, EStreamError when reading
 // fails. Leaves no temporary file behind when it raises.
+// The overlay block of a located sound track, nullptr when the recording has none. Raises as
+// SplitSoundAndOverlay does for a damaged block.
+std::unique_ptr<TScreenRecorderOverlayFile> LoadOverlay(TStream& stream,
+                                                        const TSoundTrackRange& range);
+
 TSoundAndOverlay SplitSoundAndOverlay(TStream& stream, std::int64_t audioOffset,
                                       const std::string& tempFolder = TempFolder());
 

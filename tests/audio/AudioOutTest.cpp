@@ -61,14 +61,14 @@ public:
 };
 
 // A component on the fake device whose source answers each fill with the next of the row's
-// fills (the bytes it delivers; afterwards 0, none). The log tells what happened, e.g.
-// "open f512 w0:512 stop ": the device's calls, each fill with its answer, and OnStop.
-// Steps:
+// fills (the bytes it delivers, -1 "not there yet"; afterwards 0, none). The log tells what
+// happened, e.g. "open f512 w0:512 stop ": the device's calls, each fill with its answer, and
+// OnStop. Steps:
 // - settings: size=N (BufferSize, 512 unless set), bits=N, stereo, rate=N, buffers=N
 //   (NumBuffers); fail=N: the write, counted from 0, that the device refuses (-2: the open);
 // - S Start; c the device returns a buffer and its notification is handled; C it returns one
 //   whose notification stays pending; h pending notifications are handled; pause=1 / pause=0;
-//   x Stop; g StopGracefully; again: the source has its fills again.
+//   x Stop; g StopGracefully; r Resume; again: the source has its fills again.
 // A start or a setting that fails logs "fail(<LastError>)".
 TEST(AudioOutFake, PlaysStopsAndFailsAsTheScenariosSay) {
     const std::vector<int> eight(8, 512);
@@ -103,6 +103,15 @@ TEST(AudioOutFake, PlaysStopsAndFailsAsTheScenariosSay) {
         {"size=3207 stereo rate=11025 S", {4000}, "open f4000 f0 f0 f0 w0:3204 "},
         {"size=3201 bits=4 S", {4000}, "open f4000 f0 f0 f0 w0:3201 "},
         {"buffers=5 S", eight, "open f512 " + primed.substr(5) + "w4:512 "}, // more than at first
+        // Data not there yet: the output stays open through the dry queue until Resume finds
+        // data; a pause still reaches the device; Stop and StopGracefully end the wait.
+        {"buffers=2 S c c c r r c c",
+         {512, 512, -1, -1, 512, 512},
+         "open f512 f512 w0:512 w1:512 f-1 f-1 f512 w0:512 f512 w1:512 f0 close stop "},
+        {"buffers=2 S c c pause=1 x",
+         {512, 512, -1},
+         "open f512 f512 w0:512 w1:512 f-1 pause reset close "},
+        {"buffers=2 S c c g", {512, 512, -1}, "open f512 f512 w0:512 w1:512 f-1 close stop "},
     };
     for (const auto& [steps, fills, want] : scenarios) {
         auto* device = new TFakeDevice; // owned by the component
@@ -112,10 +121,10 @@ TEST(AudioOutFake, PlaysStopsAndFailsAsTheScenariosSay) {
         out.SetBufferSize(512); // 32 ms at 8000 Hz, 16-bit mono
         out.OnFillBuffer = [&](std::span<std::byte> buffer, std::int32_t& size) {
             size = next < fills.size() ? fills[next++] : 0;
-            for (auto& b : buffer.first(std::clamp<std::size_t>(size, 0, buffer.size())))
+            for (auto& b : buffer.first(std::min<std::size_t>(std::max(size, 0), buffer.size())))
                 b = PatternByte(position++);
             log += Format("f%d ", size);
-            return size != 0;
+            return size != 0 && size != -1;
         };
         out.OnStop = [&](TAudioIO& sender) { log += &sender == &out ? "stop " : "? "; };
         const auto check = [&](bool ok) { log += ok ? "" : "fail(" + out.LastError() + ") "; };
@@ -128,6 +137,7 @@ TEST(AudioOutFake, PlaysStopsAndFailsAsTheScenariosSay) {
             {"x", [&](int) { out.Stop(); }},
             {"g", [&](int) { out.StopGracefully(); }},
             {"again", [&](int) { next = 0; }},
+            {"r", [&](int) { out.Resume(); }},
             {"size", [&](int v) { check(out.SetBufferSize(v)); }},
             {"bits", [&](int v) { check(out.SetQuantization(static_cast<std::uint16_t>(v))); }},
             {"stereo", [&](int) { check(out.SetStereo(true)); }},

@@ -197,6 +197,41 @@ TEST_F(SpxStream, SeeksRoundToBlocksAndReadsDeliverTheRecordsWithSilencesAsZeros
     }
 }
 
+// A voice inside a larger file that is still arriving, as a streamed recording's is: reads
+// stop where the bytes there decode to (a silence placed at that record included) and go on
+// from there as more arrives; the bytes a position needs always decode that far.
+TEST_F(SpxStream, InsideALargerFileReadsOnlyAsFarAsItsArrivedBytesDecode) {
+    const std::vector<std::byte> records = ToneRecords(60);
+    const std::vector<TSpxSilence> silences = {{0, 290}, {29 * 20, 580}, {29 * 60, 87}};
+    const std::vector<std::byte> spx = BuildSpx(records, silences);
+    std::vector<std::byte> file = Bytes("before the voice");
+    const auto offset = std::ssize(file);
+    file.insert(file.end(), spx.begin(), spx.end());
+    std::ranges::copy(Bytes("after it"), std::back_inserter(file));
+    WriteFileBytes(FPath = FDir.File("window"), file);
+    TSpxStream stream(FPath, TFileMode::OpenRead, Load, {offset, std::ssize(spx)});
+    std::int64_t arrived = 22;
+    stream.SetArrived([&] { return arrived; });
+    // Record bytes there, the frames (silent ones included) they decode to.
+    const std::pair<std::int64_t, std::int64_t> steps[] = {
+        {0, 10}, {28, 10}, {29, 11}, {29 * 20, 50}, {29 * 59, 89}, {29 * 60, 93}};
+    std::vector<std::byte> read;
+    for (const auto& [data, frames] : steps) {
+        arrived = 22 + data;
+        const std::vector<std::byte> more = ReadAll(stream, 1000);
+        read.insert(read.end(), more.begin(), more.end());
+        EXPECT_EQ(std::tuple(stream.Available(), std::ssize(read)),
+                  std::tuple(frames * 320, frames * 320))
+            << data;
+    }
+    EXPECT_EQ(read, Expected(records, silences, 0));
+    const TSpxTimeline& timeline = stream.Timeline();
+    for (std::int64_t position = 0; position <= stream.Size(); position += 160)
+        EXPECT_GE(timeline.DecodedEnd(timeline.DataNeededFor(position)), position) << position;
+    EXPECT_EQ(std::tuple(timeline.DataNeededFor(0), timeline.DataNeededFor(3200 + 1)),
+              std::tuple(22 + 290, 22 + 29 + 290)); // a block beyond what the position needs
+}
+
 TEST_F(SpxStream, RejectsMalformedStreamsEndsReadsOfDamagedOnesAndIsReadOnly) {
     const std::vector<std::byte> records = ToneRecords(10), empty = BuildSpx({}, {});
     // Empty: the count at 22 and the table's offset at 26.

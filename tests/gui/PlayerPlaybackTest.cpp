@@ -206,10 +206,10 @@ TEST_F(PlayerPlayback, SeekBarMarksTheStretchesBetweenSilencesAndIgnoresPresses)
     EXPECT_TRUE(Bar()->Position() == position && FErrors.empty()) << "the bar only displays";
 }
 
-// Something is held back twice. In one order the frame data waits for the trailer, in the
-// other the voice (the rest of the last part after index and pointer track) waits for the first
-// block; then all but that block waits until the test lets it go. Playback starts on the first
-// segment either way, then waits for the large key frames with the voice held.
+// Something is held back twice. In one order the frame data waits for the last part, in the
+// other the rest of the last part after index and pointer track waits for the first block; then all
+// but that block waits until the test lets it go. Playback starts on the first segment either way,
+// then waits for the large key frames with the voice held.
 TEST_F(PlayerPlayback, PlaysWhileDownloadingWaitingForDataThatHasNotArrived) {
     TRecordingContent content =
         Solid({{0, cRed}, {400, cGreen}, {800, cBlue}, {1200, cYellow}}, 3200, 128, 64);
@@ -231,7 +231,7 @@ TEST_F(PlayerPlayback, PlaysWhileDownloadingWaitingForDataThatHasNotArrived) {
                 reply.ReadyWhen = [&] { return restReleased.load(); };
             else if (at == index && !trailerFirst) // index and pointer track only
                 reply.Body.resize(std::min(reply.Body.size(), std::size_t(3 + voice - index)));
-            else if (at > index)
+            else if (at > index && !trailerFirst)
                 reply.ReadyWhen = [&] { return !firstHeld.load(); };
             firstServed = firstServed || at == 72;
             return reply;
@@ -249,8 +249,13 @@ TEST_F(PlayerPlayback, PlaysWhileDownloadingWaitingForDataThatHasNotArrived) {
         EXPECT_TRUE(Label() == "buffering, please wait..." && !Window().Playing());
         firstHeld = false;
         ASSERT_TRUE(PumpUntil([&] { return Window().Playing(); }));
-        EXPECT_TRUE(FTrace.Contains(
-            "VSR Download: LastPartFinished and key frame available, so start playback"));
+        // Started by what came last: segment 0, the head, or the voice the start needs.
+        const auto startedBy = [&](const std::string& what) {
+            return FTrace.Contains("VSR Download: " + what + ", so start playback");
+        };
+        EXPECT_TRUE(trailerFirst ? startedBy("LastPartFinished and key frame available")
+                                 : startedBy("head and key frame available") ||
+                                       startedBy("voice available"));
         ASSERT_TRUE(PumpUntil([&] { return FTrace.Contains("Not enough data - sleeping"); }));
         Fire("UpdateTimer");
         EXPECT_TRUE(PanelShown()) << "while the loop waits";
@@ -269,6 +274,49 @@ TEST_F(PlayerPlayback, PlaysWhileDownloadingWaitingForDataThatHasNotArrived) {
         Window().CloseRecording();
         EXPECT_EQ(TempFiles(), 0u) << "the download went with its recording";
     }
+}
+
+// An 8 s voice of which the server holds back all after 7 s: playback starts before the last
+// part has completed, on the voice to segment 0's end and 5 s more; the output then waits where
+// the voice ends, the clock with it, and goes on to the end once the rest comes.
+TEST_F(PlayerPlayback, StartsBeforeTheVoiceHasArrivedAndWaitsWhereItEnds) {
+    const TRecordingContent content = Solid({{0, cRed}, {1000, cGreen}, {7500, cBlue}}, 8000);
+    const std::string local = FFixtures.File("v.vsr");
+    const TRecordingLayout layout = WriteRecordingFile(local, content, ExactTiles(8000, 1000));
+    const std::vector<std::byte> bytes = ReadFileBytes(local);
+    // The voice's frame records, 400 of them: from 7 s on, but for what the file's last 32
+    // bytes bring.
+    const std::int64_t records = Get<std::int64_t>(bytes, bytes.size() - 8) - 22;
+    const std::int64_t heldFrom = layout.AudioOffset + 22 + records / 400 * 350,
+                       heldTo = std::ssize(bytes) - 32;
+    std::atomic<bool> released = false;
+    TFaultServer server([&](const TFaultRequest& request) {
+        TFaultReply reply = ServeRecording(bytes, request);
+        const std::int64_t at = request.QueryNumber("position");
+        if (at >= heldFrom && at < heldTo)
+            reply.ReadyWhen = [&] { return released.load(); };
+        else if (at > layout.AudioOffset && at < heldFrom) // short, to where it is held
+            reply.Body.resize(std::min(reply.Body.size(), std::size_t(3 + heldFrom - at)));
+        return reply;
+    });
+    OpenUrl("vsrfile://" + server.BaseURL().substr(7) + "rec/v.vsr");
+    ASSERT_TRUE(PumpUntil([&] { return Window().Playing(); }));
+    std::uint32_t heldAt = 0;
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            heldAt = Window().PlayTime();
+            PumpFor(300ms);
+            return heldAt > 0 && Window().PlayTime() == heldAt;
+        },
+        15s));
+    Fire("UpdateTimer");
+    EXPECT_TRUE(heldAt > 5000 && heldAt < 7000 && Window().Playing() && PanelShown()) << heldAt;
+    EXPECT_FALSE(FTrace.Contains("VSR Download last part finished"));
+    released = true;
+    ASSERT_TRUE(PumpUntil([&] { return Window().RunFinished() && !Window().AudioActive(); }, 20s));
+    EXPECT_TRUE(Window().PlayTime() >= 7900 && Pixel(63, 31) == (cBlue & 0xFFFFFFu) &&
+                FErrors.empty())
+        << Window().PlayTime();
 }
 
 TEST_F(PlayerPlayback, AFileMissingOnTheServerIsShownAndClosesThePlayer) {

@@ -55,8 +55,9 @@ TEST(StreamProtocol, AddressesSizesAndBlockSizes) {
 class StreamDownload : public ::testing::Test {
 protected:
     // keyFrames key frames a second apart of noisy 96 x 64 pictures (segments of roughly
-    // 12 KiB), cursor entries and a voice track of 20000 pattern bytes.
-    void WriteRecording(std::uint32_t keyFrames) {
+    // 12 KiB), cursor entries and a voice track of 20000 pattern bytes; laid out as an SPX
+    // stream (header, 20000 bytes of frames, an empty silence table) when spx.
+    void WriteRecording(std::uint32_t keyFrames, bool spx = false) {
         TRecordingContent content{96, 64, {}, {}, {}, {}};
         for (std::uint32_t i = 0; i < keyFrames; ++i) {
             content.Pictures.push_back({i * 1000, NoisePicture(96, 64, i)});
@@ -64,8 +65,18 @@ protected:
             content.Cursors.push_back(
                 {i * 1000 + 1, static_cast<std::uint16_t>(i), static_cast<std::uint16_t>(2 * i)});
         }
+        auto& voice = content.SoundTrack;
+        if (spx) {
+            voice = Bytes("SPX1.1");
+            for (const std::int32_t field : {1, 8000, 6, 10})
+                Put(voice, field);
+        }
         for (std::size_t i = 0; i < 20000; ++i)
-            content.SoundTrack.push_back(static_cast<std::byte>(i * 31 + 7));
+            voice.push_back(static_cast<std::byte>(i * 31 + 7));
+        if (spx) {
+            Put(voice, std::int32_t{0});
+            Put(voice, std::int64_t{22 + 20000});
+        }
         fs::create_directories(FDir.Path() / "rec");
         TRecordingOptions options;
         options.KeyFrameInterval = 1000; // each whole second opens a segment
@@ -219,6 +230,53 @@ TEST_F(StreamDownload, TheFirstPartWaitsAtWhatTheStartNeedsUntilTheLastPartHasAr
                               [&](auto& entry) { return entry.Offset <= arrived; });
     EXPECT_EQ(std::tuple(availableAtFinish, ReadFileBytes(stream->FileName()) == FBytes),
               std::tuple(complete - 1, true));
+}
+
+// With a voice map, the voice's frames wait for it, then come as far as the pictures that have
+// arrived reach plus a lead of 5 s; the first part is held beyond segment 0 until the voice the
+// start needs is there, and playback may start before the last part has completed.
+TEST_F(StreamDownload, TheVoiceComesAsFarAsThePicturesThatHaveArrivedReach) {
+    WriteRecording(12, true);
+    // The voice's frames; their last 20 bytes come with the last 32 bytes of the file.
+    const std::int64_t voice = FLayout.AudioOffset + 22, voiceEnd = voice + 20000;
+    const std::int64_t segment0End = FLayout.KeyFrames[1].Offset;
+    auto picturesReleased = std::make_shared<std::atomic<bool>>(false);
+    Serve([&, picturesReleased](const TFaultRequest& request) -> std::optional<TFaultReply> {
+        if (!IsBlockAt(request, segment0End, FLayout.KeyFrameIndexOffset))
+            return std::nullopt;
+        TFaultReply reply = ServeRecording(FBytes, request);
+        reply.ReadyWhen = [picturesReleased] { return picturesReleased->load(); };
+        return reply;
+    });
+    auto stream = std::make_unique<TScreenRecorderPlaybackStream>(
+        "vsrfile" + FServer->BaseURL().substr(4) + FName);
+    stream->OnLastPartHeadArrived = [](auto&) {};
+    stream->StartDownload();
+    const auto voiceRequestEnd = [&] {
+        std::int64_t end = voice;
+        for (const std::string& target : FServer->Targets())
+            if (const TFaultRequest request{target}; IsBlockAt(request, voice, voiceEnd - 32))
+                end = std::max(end, request.QueryNumber("position") + request.QueryNumber("size"));
+        return end;
+    };
+    ASSERT_TRUE(PumpUntil([&] { return stream->HeadArrived(); }));
+    PumpFor(200ms);
+    EXPECT_EQ(std::tuple(voiceRequestEnd(), stream->MayStart(), stream->Cursors().Count()),
+              std::tuple(voice, false, 12));
+    stream->SetVoiceMap([](std::uint32_t time) { return 22 + std::int64_t{time}; }); // 1 B/ms
+    // The start's voice: to segment 0's end (1 s) and the lead.
+    ASSERT_TRUE(PumpUntil([&] { return stream->MayStart(); }));
+    PumpFor(300ms);
+    const std::int32_t pictures = stream->LastAvailableKeyFrame();
+    EXPECT_EQ(std::tuple(stream->VoiceArrived(), voiceRequestEnd(), stream->KeyFramesKnown(),
+                         ErrorOf([&] { stream->SeekTime(0); })),
+              std::tuple(voice + (pictures + 2) * 1000 + 5000, voice + (pictures + 2) * 1000 + 5000,
+                         false, "no error"));
+    EXPECT_NE(ErrorOf([&] { stream->SeekTime(1000); }), "no error");
+    *picturesReleased = true;
+    ASSERT_TRUE(PumpUntil([&] { return stream->FirstPartDone() && stream->KeyFramesKnown(); }));
+    EXPECT_EQ(std::tuple(stream->VoiceArrived(), ReadFileBytes(stream->FileName()) == FBytes),
+              std::tuple(std::ssize(FBytes), true)); // in order to the end
 }
 
 // Which requests a fault breaks.
