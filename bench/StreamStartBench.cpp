@@ -6,7 +6,9 @@
 // voice's frames (index, pointer track, overlay, the voice's header and silence table), the
 // voice to key-frame segment 0's end and the stream's lead, and key-frame segment 0.
 //
-//   vsr_bench_stream_start [RATE_BYTES_PER_S [RUNS [LENGTH_S [KEY_FRAME_S]]]]
+//   vsr_bench_stream_start [RATE_BYTES_PER_S [RUNS [LENGTH_S [KEY_FRAME_S [script|ranges]]]]]
+// "ranges" serves the recording as a static web server does, to an http:// address of the file
+// (the first answer then brings the size and the header together).
 // With VSR_BENCH_TIMELINE set, every run's trace lines are printed with the time they appeared.
 #include "BenchRecording.h"
 
@@ -47,7 +49,10 @@ struct TStartBytes {
     std::int64_t Voice = 0;        // of the voice's frames
     std::int64_t VoiceFrames = 0;  // all of them, which the start once waited for
     std::int64_t Segment0 = 0;
-    std::int64_t Total() const { return 16 + 3 + 72 + LastPartHead + Voice + Segment0; }
+    bool Ranges = false; // one answer brings size and header
+    std::int64_t Total() const {
+        return (Ranges ? 72 : 16 + 3 + 72) + LastPartHead + Voice + Segment0;
+    }
 };
 
 TStartBytes StartBytes(const std::string& fileName, std::int64_t fileSize) {
@@ -142,6 +147,7 @@ int Run(int argc, char** argv) {
     TBenchContent content;
     content.LengthMs = static_cast<std::uint32_t>(argc > 3 ? std::atoi(argv[3]) : 120) * 1000;
     content.KeyFrameMs = static_cast<std::uint32_t>(argc > 4 ? std::atoi(argv[4]) : 10) * 1000;
+    const bool ranges = argc > 5 && std::string(argv[5]) == "ranges";
     content.Voice = true;
     SndKitLibrary().SetFileName(VSR_SNDKIT_PATH);
     test::TTempDir folder;
@@ -150,7 +156,8 @@ int Run(int argc, char** argv) {
     WriteBenchRecording(fileName, content);
     const std::vector<std::byte> bytes = test::ReadFileBytes(fileName);
     const auto fileSize = static_cast<std::int64_t>(bytes.size());
-    const TStartBytes start = StartBytes(fileName, fileSize);
+    TStartBytes start = StartBytes(fileName, fileSize);
+    start.Ranges = ranges;
     const std::int64_t needed = start.Total();
 
     std::atomic<std::int64_t> firstRequestNs = 0;
@@ -158,7 +165,10 @@ int Run(int argc, char** argv) {
         std::int64_t none = 0;
         firstRequestNs.compare_exchange_strong(
             none, std::chrono::nanoseconds(TClock::now().time_since_epoch()).count());
-        return test::ServeRecording(bytes, request);
+        // The round trip below asks the script's information request in both modes.
+        return ranges && request.Target.starts_with("/rec/bench.vsr")
+                   ? test::ServeRange(bytes, request)
+                   : test::ServeRecording(bytes, request);
     });
     const std::string target = "/rec/vsr_download.php?fname=rec/bench.vsr&flag=-1";
     double roundTrip = 1e9;
@@ -187,9 +197,9 @@ int Run(int argc, char** argv) {
     for (int run = 0; run < runs; ++run) {
         firstRequestNs = 0;
         const std::size_t before = server.Targets().size();
-        const TRun result =
-            StreamOnce("vsrfile://127.0.0.1:" + std::to_string(server.Port()) + "/rec/bench.vsr",
-                       server, firstRequestNs, home);
+        const std::string address = (ranges ? "http://127.0.0.1:" : "vsrfile://127.0.0.1:") +
+                                    std::to_string(server.Port()) + "/rec/bench.vsr";
+        const TRun result = StreamOnce(address, server, firstRequestNs, home);
         const std::size_t requests = result.Requests - before;
         const double bound = minimumMs + static_cast<double>(requests) * roundTrip;
         ratios.push_back(result.FirstPictureMs / bound);

@@ -14,6 +14,8 @@ packages=(
   clang-14 libclang-rt-14-dev
   # The reference decoders of bench/compare-decoders.sh, and its measure of the player.
   ffmpeg time
+  # The static web server the range-streaming tests start on a loopback port of their own.
+  nginx-light
 )
 
 missing=()
@@ -30,3 +32,9 @@ echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# The package starts a system-wide web server; the tests run their own, so the one the
+# installation started is stopped again and left disabled.
+if [[ " ${missing[*]} " == *" nginx-light "* ]] && command -v systemctl > /dev/null &&
+   systemctl is-active --quiet nginx 2>/dev/null; then
+  $sudo systemctl disable --now nginx > /dev/null 2>&1 || true
+fi

@@ -4,6 +4,8 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
+#include <cctype>
 #include <mutex>
 
 namespace vsr {
@@ -41,13 +43,25 @@ void SetProxySetting(const std::string& proxyHost) {
 
 struct THttpClient::TCurl {
     CURLM* Multi = nullptr;
-    CURL* Easy = nullptr; // the running transfer, if any
+    CURL* Easy = nullptr;          // the running transfer, if any
+    curl_slist* Headers = nullptr; // the running transfer's request headers
 
     TCurl() : Multi(curl_multi_init()) {
         if (!Multi)
             throw EHttpClient("The HTTP client could not be created");
     }
-    ~TCurl() { curl_multi_cleanup(Multi); }
+    ~TCurl() {
+        curl_multi_cleanup(Multi);
+        curl_slist_free_all(Headers);
+    }
+    // Only while no transfer runs: a running one reads them.
+    void SetHeaders(const std::vector<std::string>& lines) {
+        curl_slist_free_all(Headers);
+        Headers = nullptr;
+        for (const std::string& line : lines)
+            if (curl_slist* more = curl_slist_append(Headers, line.c_str()))
+                Headers = more;
+    }
     TCurl(const TCurl&) = delete;
     TCurl& operator=(const TCurl&) = delete;
 };
@@ -77,10 +91,45 @@ void THttpClient::SetProxyHost(const std::string& proxyHost) {
     FProxyHost = proxyHost;
 }
 
+void THttpClient::SetRequestHeaders(std::vector<std::string> headers) {
+    std::lock_guard lock(FLock);
+    FRequestHeaders = std::move(headers);
+}
+
+void THttpClient::SetMaxBodyBytes(std::size_t bytes) {
+    std::lock_guard lock(FLock);
+    FMaxBodyBytes = bytes;
+}
+
+void THttpClient::SetMaxRedirects(int redirects) {
+    std::lock_guard lock(FLock);
+    FMaxRedirects = redirects;
+}
+
+std::string THttpClient::ResponseHeader(std::string_view name) const {
+    std::lock_guard lock(FLock);
+    for (const std::string& line : FResponseHeaders) {
+        const std::size_t colon = line.find(':');
+        if (colon != name.size() ||
+            !std::equal(name.begin(), name.end(), line.begin(), [](char a, char b) {
+                return std::tolower(static_cast<unsigned char>(a)) ==
+                       std::tolower(static_cast<unsigned char>(b));
+            }))
+            continue;
+        const std::size_t first = line.find_first_not_of(" \t", colon + 1);
+        const std::size_t last = line.find_last_not_of(" \t\r\n");
+        return first == std::string::npos || last < first ? std::string()
+                                                          : line.substr(first, last - first + 1);
+    }
+    return {};
+}
+
 void THttpClient::Get() {
     std::lock_guard lock(FLock);
     RemoveTransfer();
     FStatusCode = 0;
+    FResponseHeaders.clear();
+    FBodyBytes = 0;
     CURL* easy = curl_easy_init();
     if (!easy)
         throw EHttpClient("The HTTP request could not be created");
@@ -93,6 +142,15 @@ void THttpClient::Get() {
         SetOption(easy, CURLOPT_BUFFERSIZE, 256L * 1024);
         // An empty proxy switches off libcurl's own use of the proxy environment variables.
         SetOption(easy, CURLOPT_PROXY, FProxyHost.c_str());
+        SetOption(easy, CURLOPT_HEADERFUNCTION, &THttpClient::WriteHeader);
+        SetOption(easy, CURLOPT_HEADERDATA, static_cast<void*>(this));
+        if (FMaxRedirects > 0) {
+            SetOption(easy, CURLOPT_FOLLOWLOCATION, 1L);
+            SetOption(easy, CURLOPT_MAXREDIRS, static_cast<long>(FMaxRedirects));
+        }
+        FCurl->SetHeaders(FRequestHeaders);
+        if (FCurl->Headers)
+            SetOption(easy, CURLOPT_HTTPHEADER, FCurl->Headers);
         const CURLMcode code = curl_multi_add_handle(FCurl->Multi, easy);
         if (code != CURLM_OK)
             throw EHttpClient(Format("HTTP request failed: %s", curl_multi_strerror(code)));
@@ -161,10 +219,27 @@ void THttpClient::RemoveTransfer() {
     FState = THttpState::Idle;
 }
 
+// Called by libcurl inside ProcessEvents, with FLock held. Each response of a redirect chain
+// begins with its status line: only the last one's headers are kept.
+std::size_t THttpClient::WriteHeader(char* data, std::size_t size, std::size_t count,
+                                     void* client) {
+    auto& self = *static_cast<THttpClient*>(client);
+    const std::size_t bytes = size * count;
+    std::string line(data, bytes);
+    if (line.starts_with("HTTP/"))
+        self.FResponseHeaders.clear();
+    else if (line.find(':') != std::string::npos)
+        self.FResponseHeaders.push_back(std::move(line));
+    return bytes;
+}
+
 // Called by libcurl inside ProcessEvents, with FLock held.
 std::size_t THttpClient::WriteBody(char* data, std::size_t size, std::size_t count, void* client) {
     auto& self = *static_cast<THttpClient*>(client);
     const std::size_t bytes = size * count;
+    self.FBodyBytes += bytes;
+    if (self.FMaxBodyBytes > 0 && self.FBodyBytes > self.FMaxBodyBytes)
+        return 0; // libcurl ends the transfer as failed
     if (self.FSink) {
         const auto* first = reinterpret_cast<const std::byte*>(data);
         self.FSink->insert(self.FSink->end(), first, first + bytes);

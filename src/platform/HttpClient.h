@@ -15,6 +15,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vsr {
@@ -46,6 +47,16 @@ public:
     void SetSink(std::shared_ptr<THttpSink> sink);
     void SetProxyHost(const std::string& proxyHost);
     const std::string& ProxyHost() const { return FProxyHost; }
+    // Header lines ("Name: value") sent with the next requests.
+    void SetRequestHeaders(std::vector<std::string> headers);
+    // How many redirects the next requests follow; 0 (the default) follows none, so that a
+    // redirect is the answer.
+    void SetMaxRedirects(int redirects);
+    // A body growing beyond this many bytes breaks the next requests off (0: no limit).
+    void SetMaxBodyBytes(std::size_t bytes);
+    // The value of the named header of the last response (after the redirects followed), or
+    // empty; names compare without regard to case.
+    std::string ResponseHeader(std::string_view name) const;
 
     // Starts a GET of the address; a request still running is aborted first. Raises
     // EHttpClient when the request cannot be started.
@@ -69,6 +80,7 @@ private:
     void FinishTransfer(bool complete);
     void RemoveTransfer();
     static std::size_t WriteBody(char* data, std::size_t size, std::size_t count, void* client);
+    static std::size_t WriteHeader(char* data, std::size_t size, std::size_t count, void* client);
 
     mutable std::mutex FLock;
     std::unique_ptr<TCurl> FCurl;
@@ -77,6 +89,11 @@ private:
     std::shared_ptr<THttpSink> FSink;
     THttpState FState = THttpState::Idle;
     int FStatusCode = 0;
+    std::vector<std::string> FRequestHeaders;
+    int FMaxRedirects = 0;
+    std::size_t FMaxBodyBytes = 0;
+    std::size_t FBodyBytes = 0;                // of the running transfer
+    std::vector<std::string> FResponseHeaders; // of the response being received
 };
 
 } // namespace vsr

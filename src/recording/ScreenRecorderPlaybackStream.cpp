@@ -32,7 +32,11 @@ std::unique_ptr<THttpClient> MakeClient() {
 } // namespace
 
 TScreenRecorderPlaybackStream::TScreenRecorderPlaybackStream(const std::string& address)
-    : FRequests(CheckedAddress(address), FDestroying) {
+    : FScript(CheckedAddress(address), FDestroying) {
+    if (IsRangeAddress(address)) {
+        FRange = std::make_unique<TRangeRequests>(address, FDestroying);
+        FProtocol = FRange.get();
+    }
     TraceFmt("VSR Streaming URL: %s, File: %s", ServerURL(), RemoteFileName());
     FLastPartExec = std::make_unique<TBackExec>();
     FLastPartExec->OnExec = [this](TCustomBackExec& exec) { LastPartWork(exec); };
@@ -71,7 +75,9 @@ void TScreenRecorderPlaybackStream::StartDownload() {
 }
 
 void TScreenRecorderPlaybackStream::SetRequestTimeout(std::chrono::milliseconds timeout) {
-    FRequests.SetTimeout(timeout);
+    FScript.SetTimeout(timeout);
+    if (FRange)
+        FRange->SetTimeout(timeout);
 }
 
 TStream& TScreenRecorderPlaybackStream::GetStream() {
@@ -141,7 +147,7 @@ TByteString TScreenRecorderPlaybackStream::FetchWithRetries(TCustomBackExec& exe
     for (int attempt = 1;; ++attempt) {
         const auto start = std::chrono::steady_clock::now();
         try {
-            TByteString bytes = FRequests.FetchBlock(client, position, sizeBytes);
+            TByteString bytes = FProtocol->FetchBlock(client, position, sizeBytes);
             const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
                 std::chrono::steady_clock::now() - start);
             if (!FDestroying)

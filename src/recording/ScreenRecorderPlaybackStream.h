@@ -1,9 +1,10 @@
 #pragma once
-// TScreenRecorderPlaybackStream: a recording read while it downloads from the server script
-// "vsr_download.php". Two workers fetch it into a temporary file ("vsr" prefix, removed with
-// the stream): the last part (key-frame index to the end) first, then, in parallel, the first
-// part (the frame data) from its beginning. The base reader reads that file through its own
-// file position, so playback can follow the download.
+// TScreenRecorderPlaybackStream: a recording read while it downloads, by HTTP range requests
+// from any web server (an http:// or https:// address of a ".vsr" file whose server serves
+// ranges) or else from the server script "vsr_download.php". Two workers fetch it into a temporary
+// file ("vsr" prefix, removed with the stream): the last part (key-frame index to the end) first,
+// then, in parallel, the first part (the frame data) from its beginning. The base reader reads that
+// file through its own file position, so playback can follow the download.
 //
 // The last part comes in the order playback needs it: the key-frame index and the pointer
 // track, then its head's rest (the overlay, the voice's header and silence table), then the
@@ -21,6 +22,7 @@
 #include "platform/HttpClient.h"
 #include "platform/Stream.h"
 #include "recording/CustomScreenRecorderPlaybackFile.h"
+#include "recording/RangeRequests.h"
 #include "recording/StreamBlockSize.h"
 #include "recording/StreamRequests.h"
 
@@ -96,8 +98,12 @@ public:
     // ended, or the voice the start needs has arrived, the first part fetches no further.
     std::int64_t FirstPartNeeded() const { return FFirstPartNeeded; }
     std::int64_t FileSize() const { return FFileSize; }
-    const std::string& ServerURL() const { return FRequests.Address().ServerURL; }
-    const std::string& RemoteFileName() const { return FRequests.Address().RemoteFileName; }
+    // The server script's address and the file it is asked for, also when the recording comes
+    // by range requests.
+    const std::string& ServerURL() const { return FScript.Address().ServerURL; }
+    const std::string& RemoteFileName() const { return FScript.Address().RemoteFileName; }
+    // Whether the recording comes by HTTP range requests; known once OnLastPartStarted fired.
+    bool ByRanges() const { return FByRanges; }
 
     // For tests: the time-out of each request (30 s). Set before StartDownload.
     void SetRequestTimeout(std::chrono::milliseconds timeout);
@@ -115,6 +121,7 @@ public:
 private:
     void LastPartWork(TCustomBackExec& exec);
     void LastPartSteps(TCustomBackExec& exec);
+    TFileInformation RequestInformation();
     void PrepareTempFile(const TVSRHeader& header);
     void DownloadLastPart(TCustomBackExec& exec, TStreamBlockSize& blockSize);
     // Fetches what of [from, to) has not been fetched yet, in order.
@@ -151,7 +158,12 @@ private:
     void RemoveTempFile();
 
     std::atomic<bool> FDestroying = false;
-    TStreamRequests FRequests;
+    TStreamRequests FScript;
+    // For an address of a ".vsr" file over HTTP: tried first. The last-part worker chooses the
+    // protocol before the first part starts.
+    std::unique_ptr<TRangeRequests> FRange;
+    TStreamProtocol* FProtocol = &FScript;
+    std::atomic<bool> FByRanges = false;
     std::mutex FDownloadLock;
     std::atomic<std::int64_t> FFileSize = 0;
     std::uint32_t FChecksum = 0;

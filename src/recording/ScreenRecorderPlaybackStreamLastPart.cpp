@@ -49,14 +49,14 @@ void TScreenRecorderPlaybackStream::LastPartWork(TCustomBackExec& exec) {
 }
 
 void TScreenRecorderPlaybackStream::LastPartSteps(TCustomBackExec& exec) {
-    const TFileInformation information = FRequests.FileInformation(*FLastPartClient);
+    const TFileInformation information = RequestInformation();
     if (FDestroying)
         return;
     FFileSize = information.FileSize;
     FChecksum = information.Checksum;
     TStreamBlockSize blockSize;
     const auto start = std::chrono::steady_clock::now();
-    const TVSRHeader header = FRequests.FetchHeader(*FLastPartClient);
+    const TVSRHeader header = FProtocol->FetchHeader(*FLastPartClient);
     blockSize.Adapt(HeaderBytes, Since(start));
     if (FDestroying)
         return;
@@ -69,6 +69,26 @@ void TScreenRecorderPlaybackStream::LastPartSteps(TCustomBackExec& exec) {
         OnLastPartStarted(*this);
     RaiseSignal(FStartSignal);
     DownloadLastPart(exec, blockSize);
+}
+
+// A file over HTTP is asked for by ranges first; a server that does not serve them is asked
+// through its script. When neither answers, a missing file is reported as missing.
+TFileInformation TScreenRecorderPlaybackStream::RequestInformation() {
+    if (!FRange)
+        return FScript.FileInformation(*FLastPartClient);
+    if (const std::optional<TFileInformation> information = FRange->Probe(*FLastPartClient)) {
+        FByRanges = true;
+        return *information;
+    }
+    Trace("No range requests: asking the server script");
+    FProtocol = &FScript;
+    try {
+        return FScript.FileInformation(*FLastPartClient);
+    } catch (const EScreenRecorderPlaybackStream&) {
+        if (FRange->ProbeStatus() == 404)
+            throw EScreenRecorderPlaybackStream(std::string(sVSRStreamNotFound));
+        throw;
+    }
 }
 
 // The file gets its full length at once, so that blocks can land at their offsets in any order.

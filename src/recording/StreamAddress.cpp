@@ -72,6 +72,10 @@ TStreamAddress SplitStreamAddress(std::string_view address) {
     return result;
 }
 
+std::string EncodeUnsafeBytes(std::string_view address) {
+    return Encode(address, [](unsigned char c) { return c <= 0x20 || c >= 0x7F; });
+}
+
 std::string EncodeQueryValue(std::string_view value) {
     return Encode(value, NeedsEncoding);
 }

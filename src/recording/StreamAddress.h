@@ -21,6 +21,10 @@ struct TStreamAddress {
 // accepts.
 TStreamAddress SplitStreamAddress(std::string_view address);
 
+// address with the bytes no address may hold (space, control and non-ASCII bytes)
+// percent-encoded; everything else, a query string included, stays as typed.
+std::string EncodeUnsafeBytes(std::string_view address);
+
 // value with the characters a query value cannot hold percent-encoded (space, "&", "#", "%",
 // "+", "?", control and non-ASCII bytes); everything else, "/" included, stays as it is.
 std::string EncodeQueryValue(std::string_view value);

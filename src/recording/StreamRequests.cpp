@@ -31,15 +31,17 @@ std::string_view TraceText(const TByteString& bytes) {
     throw EScreenRecorderPlaybackStream(std::string(message));
 }
 
-bool WaitGoesOn(const THttpClient& client) {
+// A redirect being followed goes on too.
+bool WaitGoesOn(const THttpClient& client, int accepted, int alsoAccepted) {
     const int status = client.StatusCode();
-    return client.Busy() && (status == 0 || status == 200);
+    return client.Busy() &&
+           (status == 0 || status == accepted || status == alsoAccepted || status / 100 == 3);
 }
 
 } // namespace
 
 TByteString HttpGetSync(THttpClient& client, const std::string& address,
-                        std::chrono::milliseconds timeout) {
+                        std::chrono::milliseconds timeout, int accepted, int alsoAccepted) {
     TByteString result;
     try {
         auto sink = std::make_shared<THttpSink>();
@@ -49,11 +51,12 @@ TByteString HttpGetSync(THttpClient& client, const std::string& address,
         const auto deadline =
             TClock::now() + (timeout.count() == 0 ? std::chrono::hours(24) : timeout);
         // Steps of at most PollStep, ended early by arriving data.
-        while (TClock::now() < deadline && WaitGoesOn(client)) {
+        while (TClock::now() < deadline && WaitGoesOn(client, accepted, alsoAccepted)) {
             client.ProcessEvents();
             client.WaitForActivity(PollStep);
         }
-        if (!client.Busy() && client.StatusCode() == 200)
+        const int status = client.StatusCode();
+        if (!client.Busy() && (status == accepted || status == alsoAccepted))
             result = std::move(*sink);
     } catch (const std::exception&) {
         result.clear();
@@ -87,22 +90,22 @@ std::string SizeText(std::int64_t sizeBytes) {
     return Format("%.2n GB", size / GiB);
 }
 
-TStreamRequests::TStreamRequests(TStreamAddress address, const std::atomic<bool>& destroying,
-                                 std::chrono::milliseconds timeout)
-    : FAddress(std::move(address)), FDestroying(destroying), FTimeout(timeout) {}
-
-std::string TStreamRequests::QueryAddress(const std::string& query) const {
-    return FAddress.ServerURL + "?fname=" + EncodeQueryValue(FAddress.RemoteFileName) + query;
-}
-
-TByteString TStreamRequests::Get(THttpClient& client, const std::string& address,
-                                 bool& stillBusy) const {
+TByteString TracedGet(THttpClient& client, const std::string& address,
+                      std::chrono::milliseconds timeout, bool& stillBusy, int accepted,
+                      int alsoAccepted) {
     TraceFmt("Call URL: %s", address);
-    TByteString body = HttpGetSync(client, address, FTimeout);
+    TByteString body = HttpGetSync(client, address, timeout, accepted, alsoAccepted);
     stillBusy = client.Busy();
     if (stillBusy)
         client.Abort(); // a late answer must not run into the next request
     return body;
+}
+
+TStreamRequests::TStreamRequests(TStreamAddress address, const std::atomic<bool>& destroying)
+    : TStreamProtocol(destroying), FAddress(std::move(address)) {}
+
+std::string TStreamRequests::QueryAddress(const std::string& query) const {
+    return FAddress.ServerURL + "?fname=" + EncodeQueryValue(FAddress.RemoteFileName) + query;
 }
 
 TFileInformation ReadFileInformation(int status, const TByteString& body) {
@@ -150,9 +153,9 @@ TVSRHeader ReadHeaderBytes(const TByteString& bytes) {
     return header;
 }
 
-TFileInformation TStreamRequests::FileInformation(THttpClient& client) const {
+TFileInformation TStreamRequests::FileInformation(THttpClient& client) {
     bool stillBusy = false;
-    const TByteString body = Get(client, QueryAddress("&flag=-1"), stillBusy);
+    const TByteString body = TracedGet(client, QueryAddress("&flag=-1"), Timeout(), stillBusy);
     if (FDestroying)
         return {};
     TraceFmt("Flag=-1, Result=%s", TraceText(body));
@@ -163,8 +166,8 @@ TByteString TStreamRequests::FetchBlock(THttpClient& client, std::int64_t positi
                                         std::int64_t sizeBytes) const {
     bool stillBusy = false;
     TByteString body =
-        Get(client, QueryAddress(Format("&flag=1&position=%d&size=%d", position, sizeBytes)),
-            stillBusy);
+        TracedGet(client, QueryAddress(Format("&flag=1&position=%d&size=%d", position, sizeBytes)),
+                  Timeout(), stillBusy);
     if (FDestroying)
         return body;
     TraceFmt("Flag=1, Result=%s", TraceText(body));
@@ -173,7 +176,7 @@ TByteString TStreamRequests::FetchBlock(THttpClient& client, std::int64_t positi
     return ReadBlockAnswer(client.StatusCode(), std::move(body), sizeBytes);
 }
 
-TVSRHeader TStreamRequests::FetchHeader(THttpClient& client) const {
+TVSRHeader TStreamProtocol::FetchHeader(THttpClient& client) const {
     const TByteString bytes = FetchBlock(client, 0, sizeof(TVSRHeader));
     if (FDestroying)
         return {};

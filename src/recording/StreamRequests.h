@@ -28,10 +28,16 @@ public:
 using TByteString = std::vector<std::byte>;
 
 // GETs address and waits for the answer, at most timeout (0: one day). The body when the
-// request ended with status 200 in time, else empty; never raises. A request still running
-// at the deadline is left running: the caller decides about it.
+// request ended with status `accepted` (or `alsoAccepted`) in time, else empty; never raises.
+// A request still running at the deadline is left running: the caller decides about it.
 TByteString HttpGetSync(THttpClient& client, const std::string& address,
-                        std::chrono::milliseconds timeout);
+                        std::chrono::milliseconds timeout, int accepted = 200,
+                        int alsoAccepted = 200);
+// HttpGetSync with its address traced; a request that outlived its time-out is aborted, and
+// stillBusy tells whether it did.
+TByteString TracedGet(THttpClient& client, const std::string& address,
+                      std::chrono::milliseconds timeout, bool& stillBusy, int accepted = 200,
+                      int alsoAccepted = 200);
 
 // A 64-bit decimal integer; raises "'%s' is not a valid integer value" otherwise.
 std::int64_t ParseInteger(const std::string& text);
@@ -52,35 +58,49 @@ TByteString ReadBlockAnswer(int status, TByteString body, std::int64_t sizeBytes
 // The 72 bytes of a recording's header.
 TVSRHeader ReadHeaderBytes(const TByteString& bytes);
 
-class TStreamRequests {
+// How a streamed recording's requests are formed and their answers read. Each call raises
+// EScreenRecorderPlaybackStream with the protocol's message for an answer it cannot take.
+class TStreamProtocol {
 public:
     static constexpr std::chrono::milliseconds DefaultTimeout = std::chrono::seconds(30);
 
-    // destroying is the stream's flag: once set, answers are no longer examined.
-    TStreamRequests(TStreamAddress address, const std::atomic<bool>& destroying,
-                    std::chrono::milliseconds timeout = DefaultTimeout);
-
-    const TStreamAddress& Address() const { return FAddress; }
+    virtual ~TStreamProtocol() = default;
     // Set before the first request.
     void SetTimeout(std::chrono::milliseconds timeout) { FTimeout = timeout; }
+    std::chrono::milliseconds Timeout() const { return FTimeout; }
 
-    // The file's size and checksum; zeros when the stream is being destroyed.
-    TFileInformation FileInformation(THttpClient& client) const;
+    // The first request: the file's size and checksum (0 without one); zeros when the stream is
+    // being destroyed.
+    virtual TFileInformation FileInformation(THttpClient& client) = 0;
     // sizeBytes bytes from position: what arrived (possibly fewer, possibly none).
-    TByteString FetchBlock(THttpClient& client, std::int64_t position,
-                           std::int64_t sizeBytes) const;
+    virtual TByteString FetchBlock(THttpClient& client, std::int64_t position,
+                                   std::int64_t sizeBytes) const = 0;
     // The 72 header bytes, verified; unverified when the stream is being destroyed.
     TVSRHeader FetchHeader(THttpClient& client) const;
 
+protected:
+    explicit TStreamProtocol(const std::atomic<bool>& destroying) : FDestroying(destroying) {}
+    const std::atomic<bool>& FDestroying;
+
+private:
+    std::chrono::milliseconds FTimeout = DefaultTimeout;
+};
+
+// The server script's protocol: each request a GET of "vsr_download.php" with a query.
+class TStreamRequests : public TStreamProtocol {
+public:
+    // destroying is the stream's flag: once set, answers are no longer examined.
+    TStreamRequests(TStreamAddress address, const std::atomic<bool>& destroying);
+
+    const TStreamAddress& Address() const { return FAddress; }
+    TFileInformation FileInformation(THttpClient& client) override;
+    TByteString FetchBlock(THttpClient& client, std::int64_t position,
+                           std::int64_t sizeBytes) const override;
+
 private:
     std::string QueryAddress(const std::string& query) const;
-    // The body of a GET; a request that outlived its time-out is aborted. stillBusy tells
-    // whether it did.
-    TByteString Get(THttpClient& client, const std::string& address, bool& stillBusy) const;
 
     TStreamAddress FAddress;
-    const std::atomic<bool>& FDestroying;
-    std::chrono::milliseconds FTimeout;
 };
 
 } // namespace vsr

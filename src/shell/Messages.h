@@ -26,6 +26,9 @@ inline constexpr std::string_view sVSRStreamConnecting = "connecting...";
 inline constexpr std::string_view sVSRStreamBuffering = "buffering, please wait...";
 inline constexpr std::string_view sVSRStreamChecking = "checking data...";
 inline constexpr std::string_view sVSRStreamNotFound = "File not found on server";
+inline constexpr std::string_view sVSRStreamChanged =
+    "The recording was changed on the server while it played; open it again to play it";
+inline constexpr std::string_view sVSRStreamWrongRange = "Server returned a wrong range: %s";
 inline constexpr std::string_view sVSRStreamNotConfigured =
     "Server is not responding or is not properly configured for streaming .vsr files";
 

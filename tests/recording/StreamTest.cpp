@@ -1,10 +1,13 @@
 // Streaming: addresses and requests, and the streaming reader's two workers against a
 // fault-injecting server: what becomes available while it downloads, the answers it refuses or
 // retries, and destruction while the workers wait.
+#include "recording/RangeRequests.h"
 #include "recording/ScreenRecorderPlaybackStream.h"
+#include "shell/Format.h"
 #include "shell/Messages.h"
 #include "support/CaptureTracer.h"
 #include "support/ErrorOf.h"
+#include "support/LocalServer.h"
 #include "support/Pump.h"
 #include "support/Recordings.h"
 #include "support/TempDir.h"
@@ -21,21 +24,35 @@ using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 TEST(StreamProtocol, AddressesSizesAndBlockSizes) {
-    // Address, the script's address and the file name; no script: no streaming address.
-    const std::tuple<std::string, std::string, std::string> cases[] = {
-        {"vsrfile://S/m/d/show.vsr", "http://S/m/d/vsr_download.php", "m/d/show.vsr"},
-        {"http://S/show.vsr", "http://S/vsr_download.php", "show.vsr"},
-        {"https://S:8443/m/show.vsr", "https://S:8443/m/vsr_download.php", "m/show.vsr"},
-        {"vsrfile://show.vsr", "http://vsr_download.php", "show.vsr"}, // no "/": all is the name
+    // Address, the script's address and the file name (no script: no streaming address), and
+    // whether the file itself is asked for by ranges first.
+    const std::tuple<std::string, std::string, std::string, bool> cases[] = {
+        {"vsrfile://S/m/d/show.vsr", "http://S/m/d/vsr_download.php", "m/d/show.vsr", false},
+        {"http://S/show.VSR", "http://S/vsr_download.php", "show.VSR", true},
+        {"https://S:8443/m/show.vsr", "https://S:8443/m/vsr_download.php", "m/show.vsr", true},
+        {"https://S/m/show.vsr?X-Sig=a/b.c", "https://S/m/show.vsr%3FX-Sig=a/vsr_download.php",
+         "m/show.vsr?X-Sig=a/b.c", true},
+        {"http://S/show.vsr.txt", "http://S/vsr_download.php", "show.vsr.txt", false},
+        {"vsrfile://show.vsr", "http://vsr_download.php", "show.vsr", false}, // all is the name
         // only the script's address encodes what an address cannot carry
         {"vsrfile://S/f #1?/a&b+c%41/x y.vsr", "http://S/f%20%231%3F/a&b+c%41/vsr_download.php",
-         "f #1?/a&b+c%41/x y.vsr"},
-        {"VSRFILE://S/a.vsr", "", ""},
-        {"vsrfile:/", "", ""}};
-    for (const auto& [address, script, file] : cases) {
+         "f #1?/a&b+c%41/x y.vsr", false},
+        {"VSRFILE://S/a.vsr", "", "", false},
+        {"vsrfile:/", "", "", false}};
+    for (const auto& [address, script, file, ranges] : cases) {
         const auto got = IsStreamAddress(address) ? SplitStreamAddress(address) : TStreamAddress{};
-        EXPECT_EQ(got.ServerURL + " " + got.RemoteFileName, script + " " + file) << address;
+        EXPECT_EQ(std::tuple(got.ServerURL + " " + got.RemoteFileName, IsRangeAddress(address)),
+                  std::tuple(script + " " + file, ranges))
+            << address;
     }
+    // A range is taken only whole and inside a known total.
+    const auto range = [](std::string_view text) {
+        const auto got = ParseContentRange(text);
+        return got ? Format("%d-%d/%d", got->From, got->To, got->Total) : "none";
+    };
+    EXPECT_EQ(std::tuple(range("bytes 0-71/100"), range("bytes 5-4/9"), range("bytes 0-9/*"),
+                         range("bytes 0-9/9"), range("bytes -1-2/9"), range("items 0-1/9")),
+              std::tuple("0-71/100", "none", "none", "none", "none", "none"));
     EXPECT_EQ(EncodeQueryValue("m/show-1_(a).vsr a&b#c%d+e?f\x01\x7F\xC3\xA9"),
               "m/show-1_(a).vsr%20a%26b%23c%25d%2Be%3Ff%01%7F%C3%A9");
     EXPECT_EQ(std::tuple(SizeText(1023), SizeText(1536), SizeText(1572864), SizeText(5368709120)),
@@ -88,9 +105,12 @@ protected:
             return fault(request).value_or(ServeRecording(FBytes, request));
         });
     }
-    std::unique_ptr<TScreenRecorderPlaybackStream> Start(std::chrono::milliseconds timeout) {
-        auto stream = std::make_unique<TScreenRecorderPlaybackStream>(
-            "vsrfile" + FServer->BaseURL().substr(4) + FName);
+    // The recording by the script's protocol, or else at address.
+    std::unique_ptr<TScreenRecorderPlaybackStream> Start(std::chrono::milliseconds timeout,
+                                                         std::string address = {}) {
+        if (address.empty())
+            address = "vsrfile" + FServer->BaseURL().substr(4) + FName;
+        auto stream = std::make_unique<TScreenRecorderPlaybackStream>(address);
         FTrace.Clear();
         stream->OnLastPartStarted = [](auto&) { Trace("event: started"); };
         stream->OnLastPartProgress = [](auto&) { Trace("event: last progress"); };
@@ -113,7 +133,9 @@ protected:
         return request.Query("flag") == "1" && position >= from && position < to;
     }
     int BlockRequestsAt(std::int64_t position) const {
-        const auto at = [&](auto& target) { return IsBlockAt({target}, position, position + 1); };
+        const auto at = [&](auto& target) {
+            return IsBlockAt({target, {}}, position, position + 1);
+        };
         return static_cast<int>(std::ranges::count_if(FServer->Targets(), at));
     }
 
@@ -175,66 +197,10 @@ TEST_F(StreamDownload, KeyFramesBecomeAvailableAsTheFirstPartArrives) {
               std::tuple(11, 100, true));
 }
 
-// The last part arrives in two answers: the index and pointer track at once, the voice when the
-// test lets it go. Meanwhile the first part fetches no frame data beyond key-frame segment 0,
-// which the start needs; the last part's completion makes that segment available at once.
-TEST_F(StreamDownload, TheFirstPartWaitsAtWhatTheStartNeedsUntilTheLastPartHasArrived) {
-    WriteRecording(12);
-    const std::int64_t index = FLayout.KeyFrameIndexOffset, voice = FLayout.AudioOffset;
-    const std::int64_t segment0End = FLayout.KeyFrames[1].Offset;
-    auto voiceReleased = std::make_shared<std::atomic<bool>>(false);
-    Serve([&, voiceReleased](const TFaultRequest& request) -> std::optional<TFaultReply> {
-        if (!IsBlockAt(request, index, INT64_MAX))
-            return std::nullopt;
-        TFaultReply reply = ServeRecording(FBytes, request);
-        if (request.QueryNumber("position") == index)
-            reply.Body.resize(std::min(reply.Body.size(), std::size_t(3 + voice - index))); // short
-        else
-            reply.ReadyWhen = [voiceReleased] { return voiceReleased->load(); };
-        return reply;
-    });
-    auto stream = Start(30s);
-    std::int32_t availableAtFinish = -2;
-    stream->OnLastPartFinished = [&](auto& sender) {
-        Trace("event: last finished");
-        availableAtFinish = sender.LastAvailableKeyFrame();
-    };
-    const auto firstPartRequests = [&] {
-        std::vector<std::pair<std::int64_t, std::int64_t>> blocks; // position, end
-        for (const std::string& target : FServer->Targets())
-            if (const TFaultRequest request{target}; IsBlockAt(request, 72, index))
-                blocks.emplace_back(request.QueryNumber("position"),
-                                    request.QueryNumber("position") + request.QueryNumber("size"));
-        return blocks;
-    };
-    ASSERT_TRUE(PumpUntil([&] {
-        const auto blocks = firstPartRequests();
-        return !blocks.empty() && blocks.back().second >= segment0End;
-    }));
-    PumpFor(300ms);
-    // The first request may go out before the index has arrived; no other starts beyond
-    // segment 0.
-    const auto held = firstPartRequests();
-    EXPECT_TRUE(std::ranges::all_of(held, [&](auto& block) { return block.first < segment0End; }))
-        << held.size() << " first-part requests, the last from " << held.back().first;
-    EXPECT_EQ(
-        std::tuple(stream->FirstPartNeeded(), stream->FirstPartDone(), Count("last finished")),
-        std::tuple(segment0End - 72, false, 0));
-    *voiceReleased = true;
-    ASSERT_TRUE(PumpUntil([&] { return Count("first finished") + Count("last finished") == 2; }));
-    // The segments that arrived whole: segment 0, or those in the first block when it went out
-    // before the index had arrived.
-    const std::int64_t arrived = std::ranges::max(held | std::views::elements<1>);
-    const auto complete =
-        std::ranges::count_if(FLayout.KeyFrames | std::views::drop(1),
-                              [&](auto& entry) { return entry.Offset <= arrived; });
-    EXPECT_EQ(std::tuple(availableAtFinish, ReadFileBytes(stream->FileName()) == FBytes),
-              std::tuple(complete - 1, true));
-}
-
 // With a voice map, the voice's frames wait for it, then come as far as the pictures that have
-// arrived reach plus a lead of 5 s; the first part is held beyond segment 0 until the voice the
-// start needs is there, and playback may start before the last part has completed.
+// arrived reach plus a lead of 5 s; the first part fetches nothing beyond segment 0 until the
+// voice the start needs is there (the server holds it beyond, to keep the pictures there), and
+// playback may start before the last part has completed.
 TEST_F(StreamDownload, TheVoiceComesAsFarAsThePicturesThatHaveArrivedReach) {
     WriteRecording(12, true);
     // The voice's frames; their last 20 bytes come with the last 32 bytes of the file.
@@ -252,17 +218,22 @@ TEST_F(StreamDownload, TheVoiceComesAsFarAsThePicturesThatHaveArrivedReach) {
         "vsrfile" + FServer->BaseURL().substr(4) + FName);
     stream->OnLastPartHeadArrived = [](auto&) {};
     stream->StartDownload();
-    const auto voiceRequestEnd = [&] {
-        std::int64_t end = voice;
+    // The end of the requests that start in [from, to).
+    const auto requestEnd = [&](std::int64_t from, std::int64_t to) {
+        std::int64_t end = from;
         for (const std::string& target : FServer->Targets())
-            if (const TFaultRequest request{target}; IsBlockAt(request, voice, voiceEnd - 32))
+            if (const TFaultRequest request{target, {}}; IsBlockAt(request, from, to))
                 end = std::max(end, request.QueryNumber("position") + request.QueryNumber("size"));
         return end;
     };
+    const auto voiceRequestEnd = [&] { return requestEnd(voice, voiceEnd - 32); };
     ASSERT_TRUE(PumpUntil([&] { return stream->HeadArrived(); }));
     PumpFor(200ms);
-    EXPECT_EQ(std::tuple(voiceRequestEnd(), stream->MayStart(), stream->Cursors().Count()),
-              std::tuple(voice, false, 12));
+    // The first part's first request may go out before the index has arrived (one block);
+    // none starts beyond segment 0 before the start's voice is there.
+    EXPECT_EQ(std::tuple(voiceRequestEnd(), stream->MayStart(), stream->Cursors().Count(),
+                         requestEnd(segment0End, FLayout.KeyFrameIndexOffset)),
+              std::tuple(voice, false, 12, segment0End));
     stream->SetVoiceMap([](std::uint32_t time) { return 22 + std::int64_t{time}; }); // 1 B/ms
     // The start's voice: to segment 0's end (1 s) and the lead.
     ASSERT_TRUE(PumpUntil([&] { return stream->MayStart(); }));
@@ -277,6 +248,113 @@ TEST_F(StreamDownload, TheVoiceComesAsFarAsThePicturesThatHaveArrivedReach) {
     ASSERT_TRUE(PumpUntil([&] { return stream->FirstPartDone() && stream->KeyFramesKnown(); }));
     EXPECT_EQ(std::tuple(stream->VoiceArrived(), ReadFileBytes(stream->FileName()) == FBytes),
               std::tuple(std::ssize(FBytes), true)); // in order to the end
+}
+
+// A static web server serves the recording by ranges, directly and through a redirect; a file
+// it does not have is reported missing once its folder has no script either.
+TEST_F(StreamDownload, ByRangesFromAStaticWebServer) {
+    if (!TNginxServer::Available())
+        GTEST_SKIP() << "nginx is not installed (scripts/install-deps.sh installs nginx-light)";
+    WriteRecording(12, true);
+    const TNginxServer nginx(FDir.Path().string(),
+                             "    location /moved/ { rewrite ^/moved/(.*)$ /rec/$1 redirect; }");
+    for (const std::string& path :
+         {FName, std::string("moved/a b&c.vsr"), std::string("rec/missing.vsr")}) {
+        auto stream = Start(30s, nginx.BaseURL() + path);
+        ASSERT_TRUE(PumpUntil([&] { return Count("first finished") + Count("last error") > 0; }));
+        if (path.ends_with("missing.vsr")) {
+            EXPECT_EQ(FTrace.Lines().back(), "event: last error: File not found on server");
+            continue;
+        }
+        ASSERT_TRUE(PumpUntil([&] { return Count("last finished") == 1; })) << path;
+        EXPECT_EQ(std::tuple(stream->ByRanges(), ReadFileBytes(stream->FileName()) == FBytes,
+                             stream->KeyFrames().Count()),
+                  std::tuple(true, true, 12))
+            << path;
+    }
+}
+
+// Broken or unusual answers of a server that serves the file itself, and what the stream makes
+// of them: ranges, the file taken whole from the first answer, the script at the same folder,
+// or the error reported. A changed file is found only through the If-Range sent.
+TEST_F(StreamDownload, ByRangesTheAnswersDecideAndAChangedFileIsReported) {
+    WriteRecording(4);
+    using TFault = std::function<std::optional<TFaultReply>(const TFaultRequest&, int request)>;
+    const auto redirect = [](int count) -> TFault {
+        return [count](const TFaultRequest& request, int) -> std::optional<TFaultReply> {
+            const auto hop = request.QueryNumber("hop");
+            if (hop >= count || !request.Target.starts_with("/rec/a.vsr"))
+                return std::nullopt;
+            TFaultReply reply = TFaultReply::Answer(302, "");
+            reply.Headers =
+                "Location: /rec/a.vsr?sig=x%2By&hop=" + std::to_string(hop + 1) + "\r\n";
+            return reply;
+        };
+    };
+    // Requests of the file from the one numbered `from` on get reply(request).
+    const auto from = [](int from, auto reply) -> TFault {
+        return [=](const TFaultRequest& r, int n) -> std::optional<TFaultReply> {
+            return n >= from && r.Target.starts_with("/rec/a.vsr") ? std::optional(reply(r))
+                                                                   : std::nullopt;
+        };
+    };
+    const auto answer = [](int status, std::string body) {
+        return [=](auto&) { return TFaultReply::Answer(status, body); };
+    };
+    const std::string file(reinterpret_cast<const char*>(FBytes.data()), FBytes.size());
+    std::vector<std::byte> longer = FBytes;
+    longer.resize(longer.size() + 10);
+    const auto shortRanges = [this](const TFaultRequest& r) { // at most 1000 bytes an answer
+        const std::string range = r.Header("Range");
+        const std::int64_t first = std::atoll(range.c_str() + 6);
+        const std::int64_t last = std::atoll(range.c_str() + range.find('-') + 1);
+        TFaultRequest shorter = r;
+        shorter.Headers = Format("\r\nRange: bytes=%d-%d\r\n", first, std::min(last, first + 999));
+        return ServeRange(FBytes, shorter);
+    };
+    const std::pair<TFault, std::string> cases[] = {
+        {{}, "ranges"},
+        {redirect(5), "ranges"},
+        {redirect(6), "script"},
+        {[](auto&, int n) { // a 206 without Content-Range
+             return n == 0 ? std::optional(TFaultReply::Answer(206, std::string(72, 'x')))
+                           : std::nullopt;
+         },
+         "script"},
+        {from(0, answer(200, file)), "whole"}, // no ranges, a small file
+        {from(0, answer(200, std::string(TRangeRequests::WholeFileLimit + 1, 'x'))), "script"},
+        {from(1, shortRanges), "ranges"},
+        {from(3, [&](auto& r) { return ServeRange(FBytes, r, "\"v2\""); }),
+         std::string(sVSRStreamChanged)},
+        {from(3, [&](auto& r) { return ServeRange(longer, r); }), std::string(sVSRStreamChanged)},
+        {from(3, answer(404, "")), std::string(sVSRStreamNotFound)},
+    };
+    for (const auto& [fault, want] : cases) {
+        std::atomic<int> requests = 0;
+        Serve([&](const TFaultRequest& request) -> std::optional<TFaultReply> {
+            const int n = requests++;
+            if (std::optional<TFaultReply> reply = fault ? fault(request, n) : std::nullopt)
+                return reply;
+            return request.Target.starts_with("/rec/a.vsr") ? ServeRange(FBytes, request)
+                                                            : ServeRecording(FBytes, request);
+        });
+        auto stream = Start(30s, FServer->BaseURL() + "rec/a.vsr");
+        const auto error = [&] {
+            const auto lines = FTrace.Lines();
+            const auto line = std::ranges::find_if(
+                lines, [](auto& l) { return l.find(" error: ") != std::string::npos; });
+            return line == lines.end() ? std::string() : line->substr(line->find(" error: ") + 8);
+        };
+        ASSERT_TRUE(PumpUntil([&] {
+            return Count("last finished") + Count("first finished") == 2 || !error().empty();
+        })) << want;
+        const std::string outcome = !error().empty()                              ? error()
+                                    : ReadFileBytes(stream->FileName()) != FBytes ? "damaged"
+                                    : !stream->ByRanges()                         ? "script"
+                                    : requests == 1                               ? "whole"
+                                                                                  : "ranges";
+        EXPECT_EQ(outcome, want) << &fault - &cases[0].first;
+    }
 }
 
 // Which requests a fault breaks.

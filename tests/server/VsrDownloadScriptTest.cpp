@@ -4,7 +4,7 @@
 #include "recording/StreamRequests.h"
 #include "support/Env.h"
 #include "support/Files.h"
-#include "support/PhpServer.h"
+#include "support/LocalServer.h"
 #include "support/Watchdog.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,7 @@
 #include "support/FaultServer.h"
 
+#include <cctype>
+
 #include <algorithm>
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -23,13 +25,28 @@ void SendAll(int fd, const std::string& data) {
     }
 }
 
-std::string Head(int status, std::size_t contentLength) {
+std::string Head(int status, std::size_t contentLength, const std::string& headers) {
     return "HTTP/1.1 " + std::to_string(status) +
            " Status\r\nContent-Length: " + std::to_string(contentLength) +
-           "\r\nContent-Type: application/octet-stream\r\nConnection: close\r\n\r\n";
+           "\r\nContent-Type: application/octet-stream\r\nConnection: close\r\n" + headers + "\r\n";
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
 }
 
 } // namespace
+
+std::string TFaultRequest::Header(const std::string& name) const {
+    const std::string lines = Lower(Headers);
+    const std::size_t at = lines.find("\r\n" + Lower(name) + ":");
+    if (at == std::string::npos)
+        return {};
+    const std::size_t start = Headers.find_first_not_of(' ', at + name.size() + 3);
+    return Headers.substr(start, Headers.find("\r\n", start) - start);
+}
 
 std::string TFaultRequest::Query(const std::string& key) const {
     for (const std::string separator : {"?", "&"})
@@ -112,8 +129,10 @@ bool TFaultServer::Receive(int fd, TConnection& connection) {
     if (connection.Received.find("\r\n\r\n") == std::string::npos)
         return true;
     const std::size_t start = connection.Received.find(' ') + 1;
+    const std::size_t headers = connection.Received.find("\r\n");
     TFaultRequest request{
-        connection.Received.substr(start, connection.Received.find(' ', start) - start)};
+        connection.Received.substr(start, connection.Received.find(' ', start) - start),
+        connection.Received.substr(headers, connection.Received.find("\r\n\r\n") - headers + 2)};
     {
         std::lock_guard lock(FLock);
         FTargets.push_back(request.Target);
@@ -130,7 +149,7 @@ bool TFaultServer::Respond(int fd, TConnection& connection) {
         (reply.ReadyWhen && !reply.ReadyWhen()))
         return true;
     const bool reset = reply.Kind == TFaultReply::TKind::ResetMidBody;
-    std::string output = Head(reply.Status, reply.Body.size()) +
+    std::string output = Head(reply.Status, reply.Body.size(), reply.Headers) +
                          reply.Body.substr(0, reset ? reply.BytesBeforeReset : std::string::npos);
     if (FLinkRate > 0) {
         connection.Output = std::move(output);

@@ -19,7 +19,10 @@
 namespace vsr::test {
 
 struct TFaultRequest {
-    std::string Target; // path and query, as sent
+    std::string Target;  // path and query, as sent
+    std::string Headers; // the header lines, as sent
+    // The value of the named header (names compare without regard to case); empty when missing.
+    std::string Header(const std::string& name) const;
     // The query value of key as sent; empty when missing.
     std::string Query(const std::string& key) const;
     std::int64_t QueryNumber(const std::string& key) const {
@@ -34,13 +37,14 @@ struct TFaultReply {
     std::string Body;
     std::size_t BytesBeforeReset = 0; // ResetMidBody: body bytes sent before the reset
     std::function<bool()> ReadyWhen;  // Answer: held back until this returns true
+    std::string Headers;              // more header lines, each ending in "\r\n"
 
     static TFaultReply Answer(int status, std::string body) {
-        return {TKind::Answer, status, std::move(body), 0, {}};
+        return {TKind::Answer, status, std::move(body), 0, {}, {}};
     }
-    static TFaultReply Silent() { return {TKind::Silent, 200, {}, 0, {}}; }
+    static TFaultReply Silent() { return {TKind::Silent, 200, {}, 0, {}, {}}; }
     static TFaultReply ResetMidBody(std::string body, std::size_t bytesBeforeReset) {
-        return {TKind::ResetMidBody, 200, std::move(body), bytesBeforeReset, {}};
+        return {TKind::ResetMidBody, 200, std::move(body), bytesBeforeReset, {}, {}};
     }
 };
 

@@ -61,4 +61,28 @@ inline TFaultReply ServeRecording(const std::vector<std::byte>& fileBytes,
     return TFaultReply::Answer(200, "OK|" + std::string(first, static_cast<std::size_t>(count)));
 }
 
+// Answers a GET of the file as a static web server does: with a Range "bytes=FROM-TO" a 206
+// with Content-Range, else (and when If-Range names another version) a 200 with it all; the
+// version is etag.
+inline TFaultReply ServeRange(const std::vector<std::byte>& fileBytes, const TFaultRequest& request,
+                              const std::string& etag = "\"v1\"") {
+    const auto size = static_cast<std::int64_t>(fileBytes.size());
+    const auto* bytes = reinterpret_cast<const char*>(fileBytes.data());
+    const std::string range = request.Header("Range"), ifRange = request.Header("If-Range");
+    TFaultReply reply = TFaultReply::Answer(200, {});
+    reply.Headers = "ETag: " + etag + "\r\nAccept-Ranges: bytes\r\n";
+    if (!range.starts_with("bytes=") || (!ifRange.empty() && ifRange != etag)) {
+        reply.Body.assign(bytes, fileBytes.size());
+        return reply;
+    }
+    const std::int64_t from = std::strtoll(range.c_str() + 6, nullptr, 10);
+    const std::int64_t to = std::min<std::int64_t>(
+        std::strtoll(range.c_str() + range.find('-') + 1, nullptr, 10), size - 1);
+    reply.Status = 206;
+    reply.Body.assign(bytes + from, static_cast<std::size_t>(to - from + 1));
+    reply.Headers += "Content-Range: bytes " + std::to_string(from) + "-" + std::to_string(to) +
+                     "/" + std::to_string(size) + "\r\n";
+    return reply;
+}
+
 } // namespace vsr::test
