@@ -115,26 +115,21 @@ bool TScreenRecorderPlaybackStream::MayStart() const {
     return FKeyFramesKnown || StartVoiceArrived();
 }
 
-void TScreenRecorderPlaybackStream::SetVoiceMap(TVoiceMap map) {
-    const std::int64_t end = VoiceWanted(1, map);
-    {
-        std::lock_guard lock(FSignalLock);
-        FVoiceMap = std::move(map);
+// The start's voice runs to segment 0's end and a lead beyond, so that the output, which asks
+// a second ahead, is not held back at once.
+void TScreenRecorderPlaybackStream::SetVoiceMap(const TVoiceMap& map) {
+    std::int64_t end = FVoiceFramesEnd;
+    if (KeyFrames().Count() > 1) {
+        const std::int64_t time =
+            std::min<std::int64_t>(std::int64_t{KeyFrameTime(1)} + VoiceLeadMs, UINT32_MAX);
+        end = std::min(end, FVoiceOffset + map(static_cast<std::uint32_t>(time)));
     }
     FProgressTotal += std::max<std::int64_t>(end - FVoiceArrived, 0);
-    FStartVoiceEnd = end;
+    {
+        std::lock_guard lock(FSignalLock);
+        FStartVoiceEnd = end;
+    }
     FSignalChanged.notify_all();
-}
-
-// The voice runs ahead of the pictures by a lead, so that its output, which asks a second
-// ahead, is not held back at a segment's end.
-std::int64_t TScreenRecorderPlaybackStream::VoiceWanted(std::size_t nextKeyFrame,
-                                                        const TVoiceMap& map) const {
-    if (nextKeyFrame >= KeyFrames().Count())
-        return FVoiceFramesEnd;
-    const std::int64_t time =
-        std::min<std::int64_t>(std::int64_t{KeyFrameTime(nextKeyFrame)} + VoiceLeadMs, UINT32_MAX);
-    return std::min(FVoiceFramesEnd, FVoiceOffset + map(static_cast<std::uint32_t>(time)));
 }
 
 // Retries a block that failed with a protocol error; the block size follows the request that

@@ -9,8 +9,8 @@
 // The last part comes in the order playback needs it: the key-frame index and the pointer
 // track, then its head's rest (the overlay, the voice's header and silence table), then the
 // voice's frames in order. Once a voice map is set, the voice is fetched only as far as the
-// pictures that have arrived reach (and one segment more), so that the start needs the voice
-// of key-frame segment 0 only; without one it is fetched whole.
+// start needs (key-frame segment 0 and a lead) until playback may start, then the rest at once;
+// without one it is fetched whole.
 //
 // Threads: create, start, seek, lock and destroy on the main thread (the one that pumps
 // MessageQueue()). OnLastPartStarted, OnLastPartProgress and OnFirstPartProgress run on a
@@ -42,7 +42,7 @@ namespace vsr {
 class TScreenRecorderPlaybackStream : public TCustomScreenRecorderPlaybackFile {
 public:
     using TNotifyEvent = std::function<void(TScreenRecorderPlaybackStream& sender)>;
-    // How far the voice is fetched beyond the pictures that have arrived, with a voice map.
+    // How far beyond key-frame segment 0 the start's voice reaches, with a voice map.
     static constexpr std::int64_t VoiceLeadMs = 5000;
     using TErrorEvent =
         std::function<void(TScreenRecorderPlaybackStream& sender, const std::string& message)>;
@@ -77,11 +77,10 @@ public:
     // Where the voice's bytes have arrived in order up to (a file offset).
     std::int64_t VoiceArrived() const { return FVoiceArrived; }
     // Maps a play time to the offset, counted from the voice track's first byte, up to which
-    // the voice must be there to play to that time. Called on the last-part worker; it must
-    // not refer to anything that dies before the stream.
+    // the voice must be there to play to that time.
     using TVoiceMap = std::function<std::int64_t(std::uint32_t time)>;
     // Main thread, once the head has arrived.
-    void SetVoiceMap(TVoiceMap map);
+    void SetVoiceMap(const TVoiceMap& map);
     // The head, key-frame segment 0 and the voice to segment 0's end and the lead have arrived
     // (the whole last part, without a voice map).
     bool MayStart() const;
@@ -134,9 +133,9 @@ private:
     bool Fetched(std::int64_t from, std::int64_t to) const;
     bool FetchHead(TCustomBackExec& exec, TStreamBlockSize& blockSize);
     void FetchVoiceFrames(TCustomBackExec& exec, TStreamBlockSize& blockSize);
-    // The end of the voice the pictures that have arrived need; waits for the map.
+    // The end of the voice to fetch now; waits for the map, and at the start's voice for the
+    // start.
     std::int64_t VoiceLimit(TCustomBackExec& exec);
-    std::int64_t VoiceWanted(std::size_t nextKeyFrame, const TVoiceMap& map) const;
     void LoadKeyFrameListEarly();
     void LastPartCompleted();
     void FirstPartWork(TCustomBackExec& exec);
@@ -189,7 +188,6 @@ private:
     std::int64_t FVoiceFramesEnd = 0; // where its frame records end (its silence table)
     std::atomic<std::int64_t> FVoiceArrived = 0;
     bool FVoiceMapExpected = false; // set at the start: OnLastPartHeadArrived is set
-    TVoiceMap FVoiceMap;            // under FSignalLock
     std::atomic<std::int64_t> FStartVoiceEnd = -1;
     std::atomic<std::int32_t> FProgress = 0;
     std::atomic<std::int64_t> FProgressTotal = 0;

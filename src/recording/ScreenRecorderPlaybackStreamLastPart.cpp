@@ -255,8 +255,9 @@ void TScreenRecorderPlaybackStream::FetchVoiceFrames(TCustomBackExec& exec,
     }
 }
 
-// The voice the pictures need runs to the end of the segment after the last one that has
-// arrived (and its lead); all of it once every picture has.
+// Until playback may start only the start's voice, so that it does not share the line with
+// segment 0 beyond what the start needs; then all of it at once: it is small beside the
+// pictures, and seeking waits for the whole last part.
 std::int64_t TScreenRecorderPlaybackStream::VoiceLimit(TCustomBackExec& exec) {
     std::unique_lock lock(FSignalLock);
     for (;;) {
@@ -264,12 +265,11 @@ std::int64_t TScreenRecorderPlaybackStream::VoiceLimit(TCustomBackExec& exec) {
             return 0;
         if (FFirstPartDone || !FVoiceMapExpected)
             return FVoiceFramesEnd;
-        if (FVoiceMap) {
-            const std::int64_t limit =
-                VoiceWanted(static_cast<std::size_t>(FLastCompleteKeyFrame + 2), FVoiceMap);
-            if (limit > FVoiceArrived)
-                return limit;
-        }
+        const std::int64_t startEnd = FStartVoiceEnd;
+        if (startEnd >= 0 && FVoiceArrived < startEnd)
+            return startEnd;
+        if (startEnd >= 0 && FLastCompleteKeyFrame >= 0)
+            return FVoiceFramesEnd;
         FSignalChanged.wait_for(lock, VoiceWaitStep);
     }
 }
