@@ -12,6 +12,7 @@
 #include "render/CursorPicture.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QEvent>
 #include <QLabel>
 #include <QProgressBar>
@@ -125,6 +126,12 @@ void TSRPlaybackDlg::CreateStreamStatusPanel() {
     StreamStatusPanel->setObjectName("StreamStatusPanel");
     StreamStatusPanel->setFrameShape(QFrame::Panel);
     StreamStatusPanel->setAutoFillBackground(true);
+    // The picture panel's black would hide the status text: the panel has the usual colours,
+    // set one by one, as a palette set whole without changes is inherited.
+    QPalette usual = QApplication::palette();
+    for (const QPalette::ColorRole role : {QPalette::Window, QPalette::WindowText})
+        usual.setColor(role, usual.color(role));
+    StreamStatusPanel->setPalette(usual);
     StreamStatusPanel->setGeometry(208, 236, 378, 41);
     StreamStatusLabel = new QLabel(StreamStatusPanel);
     StreamStatusLabel->setObjectName("StreamStatusLabel");

@@ -135,10 +135,8 @@ void TSRPlaybackDlg::StreamLastPartProgress() {
     const TScreenRecorderPlaybackStream* stream = StreamReader();
     if (!stream)
         return;
-    if (!FRunEvent.Signalled()) {
-        StreamStatusLabel->setText(QtText(sVSRStreamBuffering));
-        StreamProgress->setValue(stream->Progress());
-    }
+    StreamStatusLabel->setText(QtText(sVSRStreamBuffering));
+    StreamProgress->setValue(stream->Progress());
     if (AudioPlayback.Starved())
         AudioPlayback.Resume();
     TryStartStream(*stream, "VSR Download: voice available, so start playback");

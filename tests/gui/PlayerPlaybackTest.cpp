@@ -310,7 +310,11 @@ TEST_F(PlayerPlayback, StartsBeforeTheVoiceHasArrivedAndWaitsWhereItEnds) {
         },
         15s));
     Fire("UpdateTimer");
-    EXPECT_TRUE(heldAt > 5000 && heldAt < 7000 && Window().Playing() && PanelShown()) << heldAt;
+    const QPalette& panel = Find<QLabel>("StreamStatusLabel")->palette(); // mended: black on black
+    EXPECT_TRUE(heldAt > 5000 && heldAt < 7000 && Window().Playing() && PanelShown() &&
+                Label() == "buffering, please wait..." &&
+                panel.color(QPalette::WindowText) != panel.color(QPalette::Window))
+        << heldAt;
     EXPECT_FALSE(FTrace.Contains("VSR Download last part finished"));
     released = true;
     ASSERT_TRUE(PumpUntil([&] { return Window().RunFinished() && !Window().AudioActive(); }, 20s));
