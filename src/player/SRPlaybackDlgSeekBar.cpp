@@ -6,6 +6,7 @@
 #include "controls/UserPaintPanel.h"
 #include "player/TimeText.h"
 #include "shell/Format.h"
+#include "shell/Messages.h"
 
 #include <QLabel>
 
@@ -47,7 +48,12 @@ void TSRPlaybackDlg::UpdateTimerTimer() {
         ShowTimes(PlayTime() / 1000);
     }
     RepaintChanges();
-    StreamStatusPanel->setVisible(Buffering() || StatusTextTimer->isActive());
+    // The text may have been cleared at the start after the last progress message had set it.
+    const bool buffering = Buffering();
+    if (buffering && !StatusTextTimer->isActive())
+        StreamStatusLabel->setText(QString::fromUtf8(sVSRStreamBuffering.data(),
+                                                     static_cast<int>(sVSRStreamBuffering.size())));
+    StreamStatusPanel->setVisible(buffering || StatusTextTimer->isActive());
 }
 
 // The bar only displays progress: every press is dropped before the bar acts on it.
