@@ -3,7 +3,7 @@ PRESET ?= default
 BUILD := build/$(PRESET)
 DEMO := $(BUILD)/demo.vsr
 
-.PHONY: all build deps run test coverage fuzz clean
+.PHONY: all build deps run test deb coverage fuzz clean
 
 all: build
 
@@ -30,6 +30,13 @@ run: deps
 test: deps
 	@$(MAKE) --no-print-directory build
 	ctest --preset $(PRESET)
+
+# The Debian package vsr-player_VERSION_amd64.deb, in $(BUILD)/package.
+deb: deps
+	@$(MAKE) --no-print-directory build
+	cpack --config $(BUILD)/CPackConfig.cmake -B $(BUILD)/package
+	@rm -rf $(BUILD)/package/_CPack_Packages
+	@ls $(BUILD)/package/*.deb
 
 # The whole suite in the coverage build, then line and branch coverage per folder of src/.
 coverage: deps

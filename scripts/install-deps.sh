@@ -16,6 +16,8 @@ packages=(
   ffmpeg time
   # The static web server the range-streaming tests start on a loopback port of their own.
   nginx-light
+  # The Debian package: its icons drawn from the SVG, and the checks of its files.
+  librsvg2-bin lintian desktop-file-utils appstream bash-completion
 )
 
 missing=()

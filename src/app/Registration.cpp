@@ -77,6 +77,13 @@ void RegisterFileType(const std::string& extension, const std::string& exePath,
     const std::string mimeType = FileMimeType(dotted);
     const THandlerCommand command = Command(exePath, iconPath, description);
     SetDefaultHandler(mimeType);
+    if (SystemEntryHandles(mimeType, exePath) && SystemMimeTypeDefined(mimeType)) {
+        // The user's own entry and package would shadow the installed ones: ours go, if any.
+        const bool desktop = Changed(RemoveHandledType(mimeType));
+        const bool mime = Changed(RemoveMimePackagesWithGlob("*" + dotted));
+        Refresh(desktop, mime);
+        return;
+    }
     const bool mime =
         Changed(WriteMimePackage(typeName, {mimeType, description, "*" + dotted, MagicOf(dotted)}));
     const bool desktop = Changed(AddHandledType(mimeType, command));
@@ -91,7 +98,9 @@ void RegisterURLProtocol(const std::string& scheme, const std::string& exePath,
     const std::string mimeType = SchemeMimeType(scheme);
     const THandlerCommand command = Command(exePath, iconPath, {});
     SetDefaultHandler(mimeType);
-    const bool desktop = Changed(AddHandledType(mimeType, command));
+    const bool desktop =
+        Changed(SystemEntryHandles(mimeType, exePath) ? RemoveHandledType(mimeType)
+                                                      : AddHandledType(mimeType, command));
     Refresh(desktop, false);
 }
 

@@ -8,6 +8,11 @@
 // default handler (platform/Associations.h). Registering again rewrites every value; the
 // databases of the desktop are refreshed when something changed.
 //
+// When the system's data folders hold the player's desktop entry for this very program (an
+// installed package) with the type, and for a file type its MIME definition, nothing is
+// written that would shadow them: only the default handler is set, and what an earlier
+// registration of the user wrote for the type is taken out.
+//
 // An empty extension or scheme does nothing. Extensions and schemes other than letters,
 // digits and "+-._" raise EAssociations, as do files that cannot be written.
 

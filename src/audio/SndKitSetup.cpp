@@ -41,7 +41,10 @@ std::string ExecutableFolder() {
 }
 
 std::string SndKitBesideExecutable() {
-    return ExecutableFolder() + "/libsndkit.so";
+    const std::string beside = ExecutableFolder() + "/libsndkit.so";
+    const std::string installed = ExecutableFolder() + "/../" VSR_PRIVATE_LIB_DIR "/libsndkit.so";
+    return std::filesystem::exists(beside) || !std::filesystem::exists(installed) ? beside
+                                                                                  : installed;
 }
 
 } // namespace vsr

@@ -21,7 +21,8 @@ void ChooseSndKitFile(const std::string& copy, const std::string& besideExecutab
 // The folder of the running executable, without a trailing slash.
 std::string ExecutableFolder();
 
-// "<ExecutableFolder()>/libsndkit.so".
+// "<ExecutableFolder()>/libsndkit.so" when that file exists (a build), else the installed
+// programs' "<ExecutableFolder()>/../lib/<architecture>/vsr-player/libsndkit.so".
 std::string SndKitBesideExecutable();
 
 } // namespace vsr

@@ -2,27 +2,19 @@
 
 #include "audio/SndKitLibrary.h"
 #include "audio/SndKitSetup.h"
+#include "cli/Help.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <functional>
 #include <map>
+#include <optional>
+#include <string_view>
 
 namespace vsr::cli {
 
 namespace {
-
-constexpr const char* cUsage = "usage:\n"
-                               "  vsr info FILE [--json]\n"
-                               "  vsr frames FILE\n"
-                               "  vsr audio FILE -o OUT.wav [--raw]\n"
-                               "  vsr snapshot FILE --at MS -o OUT.png [--cursor]\n"
-                               "  vsr pack FILE -o OUT [--player PATH]\n"
-                               "  vsr export FILE -o OUT.mp4|.webm|.gif|.mkv [--from T] [--to T]\n"
-                               "             [--fps N] [--width W] [--no-cursor] [--quality Q]\n"
-                               "             [--quiet]\n"
-                               "  vsr demo -o OUT.vsr\n";
 
 const std::map<std::string, std::function<int(const TArguments&)>>& Commands() {
     static const std::map<std::string, std::function<int(const TArguments&)>> commands = {
@@ -61,10 +53,33 @@ std::string SingleFile(const TArguments& args) {
     return args[0];
 }
 
+namespace {
+
+bool IsHelp(std::string_view arg) {
+    return arg == "--help" || arg == "-h";
+}
+
+// Help and version go to standard output and end the run without touching any file.
+std::optional<std::string> InformationAsked(const TArguments& args) {
+    if (IsHelp(args[0]))
+        return OverviewText();
+    if (args[0] == "--version")
+        return VersionText();
+    if (Commands().contains(args[0]) && std::ranges::any_of(args, IsHelp))
+        return CommandHelpText(args[0]);
+    return std::nullopt;
+}
+
+} // namespace
+
 int Run(int argc, char** argv) {
     if (argc < 2) {
-        std::fputs(cUsage, stderr);
+        std::fputs(UsageText().c_str(), stderr);
         return 2;
+    }
+    if (const auto text = InformationAsked(TArguments(argv + 1, argv + argc))) {
+        std::fputs(text->c_str(), stdout);
+        return 0;
     }
     const auto command = Commands().find(argv[1]);
     SndKitLibrary().SetFileName(SndKitBesideExecutable());
@@ -77,7 +92,7 @@ int Run(int argc, char** argv) {
             throw EUsage{std::string("unknown command ") + argv[1]};
         return command->second(TArguments(argv + 2, argv + argc));
     } catch (const EUsage& usage) {
-        std::fprintf(stderr, "vsr: %s\n%s", usage.Message.c_str(), cUsage);
+        std::fprintf(stderr, "vsr: %s\n%s", usage.Message.c_str(), UsageText().c_str());
         return 2;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "%s\n", error.what());

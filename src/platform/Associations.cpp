@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <pwd.h>
+#include <sstream>
 #include <unistd.h>
 #include <vector>
 
@@ -58,6 +59,24 @@ void Refresh(const std::string& tool, const std::string& folder) {
         return;
     if (RunInstalledTool(tool, {folder}) == TToolResult::Failed)
         TraceFmt("%s %s failed", tool, folder);
+}
+
+// A program named without a folder is found as the desktop finds it: through $PATH.
+std::string ProgramPath(const std::string& program) {
+    if (program.empty() || program.find('/') != std::string::npos)
+        return program;
+    const char* path = std::getenv("PATH");
+    std::istringstream folders(path ? path : "/usr/local/bin:/usr/bin:/bin");
+    for (std::string folder; std::getline(folders, folder, ':');)
+        if (const std::string candidate = folder + "/" + program;
+            !folder.empty() && ::access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+    return {};
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code error;
+    return !a.empty() && !b.empty() && std::filesystem::equivalent(a, b, error) && !error;
 }
 
 } // namespace
@@ -154,6 +173,44 @@ TFileChange RemoveMimePackagesWithGlob(const std::string& glob) {
                 change = TFileChange::Changed;
         return change;
     });
+}
+
+std::vector<std::string> SystemDataFolders() {
+    std::string list = "/usr/local/share:/usr/share";
+    if (const char* value = std::getenv("XDG_DATA_DIRS"); value && *value)
+        list = value;
+    std::vector<std::string> folders;
+    std::istringstream items(list);
+    for (std::string folder; std::getline(items, folder, ':');)
+        if (folder.starts_with('/'))
+            folders.push_back(folder);
+    return folders;
+}
+
+bool SystemEntryHandles(const std::string& mimeType, const std::string& exePath) {
+    for (const std::string& folder : SystemDataFolders()) {
+        const auto text = ReadTextFile(folder + "/applications/" + std::string(PlayerDesktopId));
+        if (!text)
+            continue;
+        const TPlayerDesktopEntry entry = ParseDesktopEntry(*text);
+        return std::ranges::find(entry.MimeTypes, mimeType) != entry.MimeTypes.end() &&
+               SameFile(ProgramPath(entry.ExePath), exePath);
+    }
+    return false;
+}
+
+bool SystemMimeTypeDefined(const std::string& mimeType) {
+    const std::string definition = "<mime-type type=\"" + mimeType + "\"";
+    for (const std::string& folder : SystemDataFolders()) {
+        std::error_code error;
+        for (const auto& item :
+             std::filesystem::directory_iterator(folder + "/mime/packages", error))
+            if (item.path().extension() == ".xml" &&
+                ReadTextFile(item.path().string()).value_or("").find(definition) !=
+                    std::string::npos)
+                return true;
+    }
+    return false;
 }
 
 void RefreshDesktopDatabase() {

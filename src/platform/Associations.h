@@ -16,6 +16,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vsr {
 
@@ -50,6 +51,16 @@ TFileChange RemoveDefaultHandler(const std::string& mimeType);
 TFileChange WriteMimePackage(const std::string& name, const TMimeTypeDefinition& definition);
 // Removes the player's packages that define a type by glob.
 TFileChange RemoveMimePackagesWithGlob(const std::string& glob);
+
+// The system's data folders ($XDG_DATA_DIRS, default /usr/local/share and /usr/share), where
+// an installed package puts its desktop entry and MIME types.
+std::vector<std::string> SystemDataFolders();
+// True when a system data folder holds the player's desktop entry, it runs exePath (by path,
+// or by name through $PATH) and it lists mimeType. The first entry found counts, as for the
+// desktop.
+bool SystemEntryHandles(const std::string& mimeType, const std::string& exePath);
+// True when a MIME package in a system data folder defines mimeType.
+bool SystemMimeTypeDefined(const std::string& mimeType);
 
 // Rebuild the desktop's caches of these folders when the tools for it are installed; their
 // failures are traced and otherwise ignored (the caches are a speed-up only).

@@ -67,6 +67,23 @@ std::string Percents(std::string_view value) {
     return doubled;
 }
 
+// The first argument of an Exec value, its quoting and "%%" undone.
+std::string ExecProgram(std::string_view value) {
+    const std::string plain = UnescapedValue(value);
+    std::string program;
+    const bool quoted = plain.starts_with('"');
+    for (std::size_t i = quoted ? 1 : 0; i < plain.size(); ++i) {
+        const char c = plain[i];
+        if (quoted ? c == '"' : c == ' ')
+            break;
+        if ((quoted && c == '\\') || (c == '%' && i + 1 < plain.size() && plain[i + 1] == '%'))
+            ++i;
+        if (i < plain.size())
+            program += plain[i];
+    }
+    return program;
+}
+
 } // namespace
 
 std::string ExecValue(const std::string& exePath) {
@@ -92,6 +109,8 @@ TPlayerDesktopEntry ParseDesktopEntry(const std::string& text) {
     for (std::string line; std::getline(lines, line);) {
         if (line.starts_with("Comment="))
             entry.Comment = UnescapedValue(std::string_view(line).substr(8));
+        if (line.starts_with("Exec="))
+            entry.ExePath = ExecProgram(std::string_view(line).substr(5));
         if (!line.starts_with("MimeType="))
             continue;
         std::istringstream types(line.substr(9));

@@ -20,7 +20,8 @@ std::string ExecValue(const std::string& exePath);
 
 std::string FormatDesktopEntry(const TPlayerDesktopEntry& entry);
 
-// The comment and MIME types of an entry that FormatDesktopEntry wrote; the rest stays empty.
+// The comment, MIME types and program (the Exec key's first argument) of a desktop entry;
+// the icon stays empty.
 TPlayerDesktopEntry ParseDesktopEntry(const std::string& text);
 
 } // namespace vsr

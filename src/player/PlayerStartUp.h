@@ -20,7 +20,8 @@ struct TPlayerStartUp {
 
 // A switch is present when one argument equals it entirely, without regard to case.
 bool HasSwitch(const std::vector<std::string>& arguments, std::string_view name);
-// The first argument that is not one of the player's switches; empty when none.
+// The first argument that is not one of the player's switches, a file:// URL as its local
+// path; empty when none.
 std::string SourceArgument(const std::vector<std::string>& arguments);
 
 enum class TSwitchAction { None, Installed, Uninstalled };

@@ -411,6 +411,7 @@ private:
     QAction* MExport = nullptr;
     QAction* MCloseRecording = nullptr;
     QAction* MShortcuts = nullptr;
+    QAction* MAbout = nullptr;
     QMenu* MSpeed = nullptr;
 
     // Export to ordinary video (SRPlaybackDlgExport.cpp): a save dialog, then the export on a

@@ -3,6 +3,7 @@
 #include "player/SRPlaybackDlg.h"
 
 #include "controls/UserPaintPanel.h"
+#include "player/AboutBox.h"
 #include "player/EventHook.h"
 #include "shell/Trace.h"
 
@@ -55,6 +56,7 @@ void TSRPlaybackDlg::CreateMenus() {
     MCloseRecording = AddEntry(TePopupMenu1, "MCloseRecording", "Close Recording");
     TePopupMenu1->addSeparator();
     MShortcuts = AddEntry(TePopupMenu1, "MShortcuts", "Keyboard Shortcuts");
+    MAbout = AddEntry(TePopupMenu1, "MAbout", "About VSR Player");
     MClose = AddEntry(TePopupMenu1, "MClose", "Close/Exit");
 
     connect(MRestore, &QAction::triggered, this, [this] { MRestoreClick(); });
@@ -62,6 +64,7 @@ void TSRPlaybackDlg::CreateMenus() {
     connect(MExport, &QAction::triggered, this, [this] { MExportClick(); });
     connect(MCloseRecording, &QAction::triggered, this, [this] { CloseOrQuit(); });
     connect(MShortcuts, &QAction::triggered, this, [this] { ToggleShortcutHelp(); });
+    connect(MAbout, &QAction::triggered, this, [this] { ShowAboutBox(this); });
     connect(TePopupMenu1, &QMenu::aboutToShow, this, [this] { TePopupMenu1Popup(); });
     connect(MMaximize, &QAction::triggered, this, [this] { MMaximizeClick(); });
     // Toggled by the handler itself, not by the entry's own check mark.

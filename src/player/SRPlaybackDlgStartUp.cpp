@@ -8,6 +8,7 @@
 #include "player/ErrorBox.h"
 #include "player/EventHook.h"
 #include "player/International.h"
+#include "player/PlayerIcon.h"
 #include "shell/Format.h"
 #include "shell/LanguageFile.h"
 #include "shell/Messages.h"
@@ -19,6 +20,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -37,6 +39,14 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
 
 constexpr std::string_view cSwitches[] = {"/debug", "/install", "/uninstall"};
 
+// The desktop may pass a file it opens with the player as a file:// URL ("%u").
+std::string LocalFileOf(const std::string& arg) {
+    if (!EqualNoCase(std::string_view(arg).substr(0, 7), "file://"))
+        return arg;
+    const QUrl url(QString::fromStdString(arg));
+    return url.isLocalFile() ? url.toLocalFile().toStdString() : arg;
+}
+
 } // namespace
 
 bool HasSwitch(const std::vector<std::string>& arguments, std::string_view name) {
@@ -50,7 +60,7 @@ std::string SourceArgument(const std::vector<std::string>& arguments) {
         if (!arg.empty() && !std::ranges::any_of(cSwitches, [&arg](std::string_view name) {
                 return EqualNoCase(arg, name);
             }))
-            return arg;
+            return LocalFileOf(arg);
     return {};
 }
 
@@ -82,6 +92,7 @@ void TSRPlaybackDlg::FormCreate(const TPlayerStartUp& startUp) {
     const QString caption = QString::fromStdString(Format(sSRPlayerLinkName, ""));
     QApplication::setApplicationDisplayName({});
     setWindowTitle(caption);
+    setWindowIcon(PlayerIcon());
     if (FStartUpMode == TStartUpMode::Program)
         RegisterSilently();
     if (HasSwitch(startUp.Arguments, "/debug")) {

@@ -1,11 +1,13 @@
-// vsrplayer: the player window. "/install" and "/uninstall" register or unregister the player
-// and end without a window; otherwise the window opens the file or address given as argument,
-// or the recording appended to the program file.
+// vsrplayer: the player window. "--help" and "--version" print and end; "/install" and
+// "/uninstall" register or unregister the player and end without a window; otherwise the window
+// opens the file or address given as argument, or the recording appended to the program file.
 #include "app/Registration.h"
 #include "audio/SndKitLibrary.h"
 #include "audio/SndKitSetup.h"
 #include "platform/TempFiles.h"
 #include "platform/qt/QtMessageQueue.h"
+#include "player/PlayerHelp.h"
+#include "player/PlayerIcon.h"
 #include "player/PlayerStartUp.h"
 #include "player/SRPlaybackDlg.h"
 #include "player/SignalCloser.h"
@@ -71,6 +73,11 @@ int main(int argc, char** argv) {
     // SDL's audio start would otherwise take over SIGINT and SIGTERM, so that the player
     // could no longer be ended by them.
     qputenv("SDL_NO_SIGNAL_HANDLERS", "1");
+    // Asked from a terminal, perhaps without a display: no window, no registration.
+    if (const auto text = vsr::PlayerInformationAsked(Arguments(argc, argv))) {
+        std::fputs(text->c_str(), stdout);
+        return 0;
+    }
     try {
         if (vsr::RunInstallSwitches(Arguments(argc, argv), vsr::ExePath()) !=
             vsr::TSwitchAction::None)
@@ -80,6 +87,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     QApplication application(argc, argv);
+    // The desktop matches the window to the installed entry (and its icon) by this name.
+    QGuiApplication::setDesktopFileName("vsrplayer");
+    QApplication::setWindowIcon(vsr::PlayerIcon());
     // Qt has taken its own options (-style, -platform, ...) out of argv: what is left is ours.
     const vsr::TPlayerStartUp startUp{Arguments(argc, argv), vsr::ExePath(),
                                       vsr::TStartUpMode::Program};

@@ -121,5 +121,73 @@ TEST(Registration, InstallWritesWhatUninstallRemovesAndLeavesForeignEntriesAlone
     EXPECT_EQ(MimeAppsListFile(), "/home/someone/.config/mimeapps.list");
 }
 
+// A package's system-wide entry and MIME type for this very program are not shadowed by the
+// user's own; for another program, or without the type's definition, the user's are written.
+TEST(Registration, AnInstalledPackageOfThisProgramIsNotShadowed) {
+    test::TXdgHome xdg;
+    test::TTempDir system, bin;
+    test::TEnvScope dirs("XDG_DATA_DIRS",
+                         "relative:" + system.File("empty") + ":" + system.File("share"));
+    test::TEnvScope path("PATH", bin.Path().string());
+    WriteTextFile(bin.File("vsrplayer"), "#!/bin/sh\n");
+    fs::permissions(bin.File("vsrplayer"), fs::perms::owner_all);
+    const std::string exe = bin.File("vsrplayer");
+    const std::string systemEntry = system.File("share/applications/vsrplayer.desktop");
+    const std::string systemPackage = system.File("share/mime/packages/vsr-player.xml");
+    const std::string definition =
+        "<mime-info><mime-type type=\"application/x-vsr\"><glob pattern=\"*.vsr\"/>"
+        "</mime-type></mime-info>";
+    struct TCase {
+        const char* Name;
+        std::string Exec; // of the system entry; empty: none
+        bool Package;     // the system defines application/x-vsr
+        TFiles UserFiles; // besides mimeapps.list, after an earlier per-user registration
+    };
+    const TFiles user{"data/applications/vsrplayer.desktop",
+                      "data/mime/packages/vsrplayer-vsr_file.xml"};
+    const TCase cases[] = {
+        {"installed, by name through PATH", "vsrplayer %u", true, {}},
+        {"installed, by quoted path", "\"" + exe + "\" %u", true, {}},
+        {"another program's entry", "/usr/bin/otherplayer %u", true, user},
+        {"no entry", "", true, user},
+        {"entry without the type's definition: the scheme only is the system's", "vsrplayer %u",
+         false, user},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        fs::remove_all(system.Path());
+        if (!c.Exec.empty())
+            WriteTextFile(systemEntry, "[Desktop Entry]\nType=Application\nExec=" + c.Exec +
+                                           "\nMimeType=application/x-vsr;x-scheme-handler/"
+                                           "vsrfile;\n");
+        if (c.Package)
+            WriteTextFile(systemPackage, definition);
+        RegisterFileType("vsr", "/earlier/vsrplayer", "", "");
+        RegisterURLProtocol("vsrfile", "/earlier/vsrplayer", "", "");
+        RegisterFileType("vsr", exe, exe, "");
+        RegisterURLProtocol("vsrfile", exe, exe, "");
+        const auto files = [&] {
+            TFiles files;
+            for (const auto& item : fs::recursive_directory_iterator(xdg.Home.Path()))
+                if (item.is_regular_file())
+                    files.insert(fs::relative(item, xdg.Home.Path()).string());
+            return files;
+        };
+        TFiles expected = c.UserFiles;
+        expected.insert("config/mimeapps.list");
+        EXPECT_EQ(files(), expected);
+        const std::string entry = ReadTextFile(PlayerDesktopFile()).value_or("");
+        if (!c.Package && !c.Exec.empty()) {
+            EXPECT_EQ(entry.find("x-scheme-handler"), std::string::npos) << entry;
+        }
+        EXPECT_NE(ReadTextFile(MimeAppsListFile()).value_or("").find("x-scheme-handler/vsrfile"),
+                  std::string::npos);
+        UnregisterFileType("vsr");
+        UnregisterURLProtocol("vsrfile");
+        EXPECT_EQ(files(), TFiles{}); // the system's files are not the user's to remove
+        EXPECT_EQ(fs::exists(systemPackage), c.Package);
+    }
+}
+
 } // namespace
 } // namespace vsr

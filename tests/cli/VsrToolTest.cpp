@@ -1,5 +1,6 @@
 // The `vsr` tool run as a process: the contract other programs rely on.
 
+#include "app/About.h"
 #include "audio/SndKitLibrary.h"
 #include "audio/SpxWriter.h"
 #include "render/CursorPicture.h"
@@ -17,6 +18,7 @@
 #include <charconv>
 #include <filesystem>
 #include <regex>
+#include <sstream>
 
 namespace vsr::test {
 namespace {
@@ -231,6 +233,45 @@ TEST_F(VsrTool, FailuresExitWithOneWrongCommandLinesWithTwo) {
     fs::create_directory(FDir.File("folder"));
     EXPECT_NE(Vsr({"audio", FRecording, "-o", FDir.File("folder")}).Err.find("not a regular file"),
               std::string::npos);
+}
+
+// Help and version go to standard output, end with 0 and do nothing else, wherever --help
+// stands; every command the overview lists has a page that explains each option of its
+// synopsis.
+TEST_F(VsrTool, HelpAndVersionPrintAndDoNothingElse) {
+    const std::string version = "vsr " + std::string(ProgramVersion()) + " (VSR Player)\n";
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--help"}, "vsr: the tool for VSR screen recordings (.vsr)\n\nusage:\n  vsr info FILE"},
+        {{"-h", "info"}, "vsr: the tool"},
+        {{"--version"}, version},
+        {{"--version", "--help"}, version},
+        {{"demo", "-o", FOut, "--help"}, "usage:\n  vsr demo -o OUT.vsr\n\nWrites"},
+        {{"info", FRecording, "-h"}, "usage:\n  vsr info FILE [--json]\n"}};
+    for (const auto& [args, start] : cases) {
+        const auto result = Vsr(args);
+        EXPECT_EQ(result.ExitCode, 0) << testing::PrintToString(args);
+        EXPECT_EQ(result.Out.substr(0, start.size()), start) << result.Out;
+        EXPECT_EQ(result.Err, "");
+    }
+    EXPECT_FALSE(fs::exists(FOut));
+    EXPECT_NE(Vsr({"--version"}).Out.find("Libraries: zlib "), std::string::npos);
+    const std::string overview = Vsr({"--help"}).Out;
+    std::istringstream lines(overview.substr(overview.find("commands:\n") + 10));
+    int commands = 0;
+    for (std::string line, name; std::getline(lines, line) && !line.empty(); ++commands) {
+        name = line.substr(2, line.find(' ', 2) - 2);
+        const std::string page = Vsr({name, "--help"}).Out;
+        const std::string synopsis = page.substr(0, page.find("\n\n"));
+        std::istringstream words(synopsis);
+        for (std::string word; words >> word;)
+            if (const auto option = word.substr(word.starts_with('[')); option.starts_with('-')) {
+                EXPECT_NE(page.find("\n  " + option.substr(0, option.find(']')) + " "),
+                          std::string::npos)
+                    << name << ": " << option;
+            }
+    }
+    EXPECT_EQ(commands, 7);
+    EXPECT_EQ(Vsr({"nonsense", "--help"}).ExitCode, 2);
 }
 
 // No progress line on a pipe; an interrupted export ends with 130 and leaves no file.

@@ -5,6 +5,7 @@
 // language file's texts, and the player run as a program.
 #include "gui/PlayerTestSupport.h"
 
+#include "app/About.h"
 #include "controls/PlayTrackBar.h"
 #include "platform/Associations.h"
 #include "platform/TextFiles.h"
@@ -18,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QScreen>
 #include <QScrollArea>
 
@@ -50,6 +52,8 @@ TEST_F(PlayerStartUp, SwitchesAreWholeArgumentsAndInstallWritesWhatUninstallRemo
     EXPECT_TRUE(HasSwitch({"x.vsr", "/UnInstall"}, "/uninstall"));
     EXPECT_FALSE(HasSwitch({"/uninstallnow", "uninstall", "-uninstall"}, "/uninstall"));
     EXPECT_EQ(SourceArgument({"/DEBUG", "", "/Install", "/tmp/a b.vsr", "c.vsr"}), "/tmp/a b.vsr");
+    EXPECT_EQ(SourceArgument({"FILE:///tmp/a%20b%C3%A9.vsr"}), "/tmp/a bé.vsr");
+    EXPECT_EQ(SourceArgument({"vsrfile://host/a%20b.vsr"}), "vsrfile://host/a%20b.vsr");
     EXPECT_EQ(RunInstallSwitches({"/debug", "x.vsr"}, "/opt/vsr"), TSwitchAction::None);
     EXPECT_FALSE(std::filesystem::exists(PlayerDesktopFile()));
     EXPECT_EQ(RunInstallSwitches({"/INSTALL"}, "/opt/vsr/player"), TSwitchAction::Installed);
@@ -368,6 +372,43 @@ TEST_F(PlayerProcess, QtTakesItsOwnOptionsAndSignalsEndThePlayerAsClosingItsWind
         EXPECT_EQ(result.Err.find("not found"), std::string::npos) << result.Err;
         EXPECT_EQ(TempFiles(), 0u);
     }
+}
+
+// Help and version need no display: a platform that cannot start proves that no window is
+// built; nothing is registered either.
+TEST_F(PlayerProcess, HelpAndVersionPrintWithoutAWindow) {
+    const std::string version = "vsrplayer " + std::string(ProgramVersion()) + " (VSR Player)\n";
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--help"}, "usage:\n  vsrplayer [FILE | ADDRESS] [/debug]\n"},
+        {{"/install", "-h"}, "usage:\n"},
+        {{"-platform", "offscreen", "--version"}, version}};
+    for (const auto& [args, start] : cases) {
+        const TProcessResult result =
+            RunProcess(VSR_PLAYER_PATH, args, {"QT_QPA_PLATFORM=no-such-platform", "DISPLAY="});
+        EXPECT_EQ(result.ExitCode, 0) << result.Err;
+        EXPECT_EQ(result.Out.substr(0, start.size()), start);
+    }
+    EXPECT_FALSE(std::filesystem::exists(PlayerDesktopFile()));
+}
+
+// The About entry shows the version, the libraries (Qt's as it runs) and the licence, its
+// whole text behind the details; the window carries the icon in the sizes made from the SVG.
+TEST_F(PlayerWindow, TheAboutBoxAndTheWindowIcon) {
+    QString text, details;
+    QTimer::singleShot(50, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        text = box->text() + "\n" + box->informativeText();
+        details = box->detailedText();
+        box->close();
+    });
+    Find<QAction>("MAbout")->trigger();
+    for (const QString& part : {"VSR Player " + QString(ProgramVersion().data()),
+                                "Qt " + QString(qVersion()) + ", zlib ", QString("Licence: MIT")})
+        EXPECT_TRUE(text.contains(part)) << part.toStdString() << " in " << text.toStdString();
+    EXPECT_TRUE(details.contains("Permission is hereby granted"));
+    const QList<QSize> sizes = Window().windowIcon().availableSizes();
+    EXPECT_TRUE(sizes.contains(QSize(48, 48)) && sizes.contains(QSize(256, 256))) << sizes.size();
 }
 
 } // namespace vsr::test

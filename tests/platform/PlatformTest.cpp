@@ -133,11 +133,18 @@ TEST(DesktopFiles, TheEntryEscapesItsValuesAndOurHandlerGoesFirstInItsSection) {
     const TPlayerDesktopEntry entry{"/p", "", "two\nlines\t\\ here\r", {"a/b", "c/d"}};
     const TPlayerDesktopEntry read = ParseDesktopEntry(FormatDesktopEntry(entry));
     const auto add = [](std::string_view text) { return WithDefaultHandler(text, "a/b", "p"); };
+    const auto exec = [](const std::string& path) {
+        return ParseDesktopEntry(FormatDesktopEntry({path, "", "", {}})).ExePath;
+    };
     const std::string section = "[Default Applications]\n";
     const std::pair<std::string, std::string> cases[] = {
         // Inside quotes \ " ` $ get a backslash; the entry's own escaping doubles backslashes.
         {ExecValue("/x/$HOME\"q`\\"), "\"/x/\\\\$HOME\\\\\"q\\\\`\\\\\\\\\" %u"},
         {ExecValue("/x/100%/p"), "/x/100%%/p %u"},
+        // The program is read back from what was written, and from a plain entry.
+        {exec("/x/$HOME\"q`\\") + "|" + exec("/x/100%/p") + "|" + exec("/opt/a b/c"),
+         "/x/$HOME\"q`\\|/x/100%/p|/opt/a b/c"},
+        {ParseDesktopEntry("[Desktop Entry]\nExec=vsrplayer --x %u\n").ExePath, "vsrplayer"},
         {read.Comment + read.MimeTypes.at(0) + read.MimeTypes.at(1), entry.Comment + "a/bc/d"},
         {add(section + "x/y=q\n\n[Other]\nk=v"), section + "x/y=q\na/b=p;\n\n[Other]\nk=v\n"},
         {add("[Other]\na/b=q;\n"), "[Other]\na/b=q;\n\n" + section + "a/b=p;\n"},

@@ -31,11 +31,13 @@ private:
     std::optional<std::string> FOld;
 };
 
-// XDG_DATA_HOME and XDG_CONFIG_HOME in a fresh temporary folder ("data" and "config").
+// XDG_DATA_HOME, XDG_CONFIG_HOME and XDG_DATA_DIRS in a fresh temporary folder ("data",
+// "config" and "system"), so that an installed package of the player is not seen.
 struct TXdgHome {
     TTempDir Home;
     TEnvScope Data{"XDG_DATA_HOME", Home.File("data")};
     TEnvScope Config{"XDG_CONFIG_HOME", Home.File("config")};
+    TEnvScope SystemData{"XDG_DATA_DIRS", Home.File("system")};
 
     std::string DataFile(const std::string& name) const { return Home.File("data/" + name); }
 };
