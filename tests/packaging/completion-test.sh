@@ -11,7 +11,7 @@ library=${BASH_COMPLETION_LIBRARY:-/usr/share/bash-completion/bash_completion}
 # The command line, completed at its end | the words offered, in any order.
 cases='
 vsr |info frames audio snapshot pack export index search demo --help --version
-vsr s|snapshot
+vsr s|search snapshot
 vsr --|--help --version
 vsr --help |
 vsr bogus |
