@@ -48,32 +48,47 @@ bool BlankColumn(const TConstPixels32& picture, std::int32_t x, std::int32_t top
 } // namespace
 
 TRect GrowToBlankEdges(const TConstPixels32& picture, const TRect& rect) {
-    TRect grown = IntersectRect(rect, {0, 0, picture.Width, picture.Height});
+    // A small margin first: a change of a few pixels is no line of its own.
+    TRect grown = IntersectRect({rect.Left - cStartMargin, rect.Top - cStartMargin,
+                                 rect.Right + cStartMargin, rect.Bottom + cStartMargin},
+                                {0, 0, picture.Width, picture.Height});
     if (grown.Empty())
         return grown;
+    // An edge stops at a gap: a few blank rows between lines, a space's blank columns between
+    // words (letters have narrower gaps).
+    const auto rowsBlank = [&](std::int32_t from, std::int32_t step) {
+        for (std::int32_t n = 0, y = from; n < cLineGap; ++n, y += step)
+            if (y >= 0 && y < picture.Height && !BlankRow(picture, y, grown.Left, grown.Right))
+                return false;
+        return true;
+    };
+    const auto columnsBlank = [&](std::int32_t from, std::int32_t step) {
+        for (std::int32_t n = 0, x = from; n < cWordGap; ++n, x += step)
+            if (x >= 0 && x < picture.Width && !BlankColumn(picture, x, grown.Top, grown.Bottom))
+                return false;
+        return true;
+    };
     // Rows first, so that the columns are judged over whole lines; then rows again over the
     // wider part.
     for (int pass = 0; pass < 2; ++pass) {
-        for (std::int32_t n = 0; n < cMostLineGrowth && grown.Top > 0 &&
-                                 !BlankRow(picture, grown.Top - 1, grown.Left, grown.Right);
-             ++n)
+        for (std::int32_t n = 0;
+             n < cMostLineGrowth && grown.Top > 0 && !rowsBlank(grown.Top - 1, -1); ++n)
             --grown.Top;
-        for (std::int32_t n = 0; n < cMostLineGrowth && grown.Bottom < picture.Height &&
-                                 !BlankRow(picture, grown.Bottom, grown.Left, grown.Right);
+        for (std::int32_t n = 0;
+             n < cMostLineGrowth && grown.Bottom < picture.Height && !rowsBlank(grown.Bottom, 1);
              ++n)
             ++grown.Bottom;
         if (pass == 1)
             break;
-        for (std::int32_t n = 0; n < cMostWordGrowth && grown.Left > 0 &&
-                                 !BlankColumn(picture, grown.Left - 1, grown.Top, grown.Bottom);
-             ++n)
+        for (std::int32_t n = 0;
+             n < cMostWordGrowth && grown.Left > 0 && !columnsBlank(grown.Left - 1, -1); ++n)
             --grown.Left;
-        for (std::int32_t n = 0; n < cMostWordGrowth && grown.Right < picture.Width &&
-                                 !BlankColumn(picture, grown.Right, grown.Top, grown.Bottom);
+        for (std::int32_t n = 0;
+             n < cMostWordGrowth && grown.Right < picture.Width && !columnsBlank(grown.Right, 1);
              ++n)
             ++grown.Right;
     }
-    // A blank line of margin reads better than letters touching the edge.
+    // A blank margin reads better than letters touching the edge.
     return IntersectRect({grown.Left - 2, grown.Top - 2, grown.Right + 2, grown.Bottom + 2},
                          {0, 0, picture.Width, picture.Height});
 }

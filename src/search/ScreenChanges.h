@@ -14,6 +14,10 @@ namespace vsr {
 // up and down, a long word to each side.
 inline constexpr std::int32_t cMostLineGrowth = 32;
 inline constexpr std::int32_t cMostWordGrowth = 320;
+// The blank rows between lines and the blank columns between words that stop the growth.
+inline constexpr std::int32_t cLineGap = 3;
+inline constexpr std::int32_t cWordGap = 5;
+inline constexpr std::int32_t cStartMargin = 6;
 
 // The smallest rectangle inside area holding every pixel that differs; empty when none does.
 TRect DifferingPart(const TConstPixels32& now, const TConstPixels32& before, const TRect& area);
