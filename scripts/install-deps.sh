@@ -18,6 +18,8 @@ packages=(
   nginx-light
   # The Debian package: its icons drawn from the SVG, and the checks of its files.
   librsvg2-bin lintian desktop-file-utils appstream bash-completion
+  # Text recognition for searching inside recordings, with the English data.
+  libtesseract-dev tesseract-ocr-eng
 )
 
 missing=()

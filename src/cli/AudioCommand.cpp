@@ -1,8 +1,8 @@
 #include "audio/SpxStream.h"
 #include "audio/WaveFile.h"
 #include "cli/Commands.h"
-#include "recording/SoundTrackFile.h"
 #include "platform/TempFiles.h"
+#include "recording/SoundTrackFile.h"
 
 #include <array>
 #include <limits>

@@ -20,7 +20,7 @@ const std::map<std::string, std::function<int(const TArguments&)>>& Commands() {
     static const std::map<std::string, std::function<int(const TArguments&)>> commands = {
         {"info", InfoCommand},         {"frames", FramesCommand}, {"audio", AudioCommand},
         {"snapshot", SnapshotCommand}, {"pack", PackCommand},     {"demo", DemoCommand},
-        {"export", ExportCommand}};
+        {"export", ExportCommand},     {"index", IndexCommand},   {"search", SearchCommand}};
     return commands;
 }
 

@@ -19,6 +19,8 @@ int DemoCommand(const TArguments& args);
 int SnapshotCommand(const TArguments& args);
 int PackCommand(const TArguments& args);
 int ExportCommand(const TArguments& args);
+int IndexCommand(const TArguments& args);
+int SearchCommand(const TArguments& args);
 
 // Raised for a command line the tool cannot use; Run prints it with the usage.
 struct EUsage {

@@ -65,6 +65,31 @@ constexpr TCommandHelp cCommands[] = {
      "  --quiet       no progress line on the terminal\n"
      "\n"
      "Ctrl+C stops the export, exits with status 130 and leaves nothing behind.\n"},
+    {"index", "index FILE [-o INDEX] [--interval T] [--lang L] [--quiet]",
+     "the words on the screen and when they were there, for search",
+     "Reads the recording once and recognises the text where the screen changed, at most\n"
+     "once per interval for each region, on all cores; each word is kept with its box and\n"
+     "the time it stayed on the screen. The index is written beside the recording as\n"
+     "FILE.vsrx, or in $XDG_CACHE_HOME/vsrplayer/ when that folder cannot be written; an\n"
+     "index that matches the recording (its size and checksum) is kept.\n"
+     "\n"
+     "  -o INDEX       the index file to write instead\n"
+     "  --interval T   recognise a region at most once per T (default 1, in seconds or m:ss)\n"
+     "  --lang L       the recognition languages, such as eng or eng+deu (default: English,\n"
+     "                 and the locale's language when its tesseract-ocr data is installed)\n"
+     "  --quiet        no progress line on the terminal\n"},
+    {"search", "search FILE WORDS [--json] [--index INDEX] [--lang L] [--quiet]",
+     "when words were on the screen",
+     "Prints where and when the words were on the screen: \"FROM-TO  X,Y WxH  TEXT\", one\n"
+     "match a line. Case and accents do not count; each word matches whole words and their\n"
+     "beginnings, and several words must follow each other on one line. The index is built\n"
+     "first when none matches the recording (as vsr index does).\n"
+     "\n"
+     "  --json          a JSON array of {from, to, text, box, words} (times in ms, boxes as\n"
+     "                  [x, y, width, height])\n"
+     "  --index INDEX   the index file to use instead\n"
+     "  --lang L        the recognition languages, when the index is built\n"
+     "  --quiet         no progress line on the terminal\n"},
     {"demo", "demo -o OUT.vsr", "write the demo recording",
      "Writes a 30-second recording of a synthetic 1024 x 768 desktop with a voice track.\n"
      "\n"

@@ -1,8 +1,8 @@
 #include "cli/RecordingSummary.h"
 
 #include "audio/SpxStream.h"
-#include "recording/SoundTrackFile.h"
 #include "recording/ScreenRecorderPlaybackFile.h"
+#include "recording/SoundTrackFile.h"
 
 namespace vsr::cli {
 

@@ -72,6 +72,12 @@ TRect UnionRect(const TRect& a, const TRect& b) {
             std::max(a.Bottom, b.Bottom)};
 }
 
+TRect IntersectRect(const TRect& a, const TRect& b) {
+    const TRect both{std::max(a.Left, b.Left), std::max(a.Top, b.Top), std::min(a.Right, b.Right),
+                     std::min(a.Bottom, b.Bottom)};
+    return both.Empty() ? TRect{} : both;
+}
+
 TRect ShownRect(const TRect& area, const TRect& fit, std::int32_t bitmapWidth,
                 std::int32_t bitmapHeight) {
     if (area.Empty() || fit.Empty() || bitmapWidth < 1 || bitmapHeight < 1)

@@ -46,6 +46,8 @@ TRect VisiblePart(std::int32_t x, std::int32_t y, std::int32_t width, std::int32
 
 // The smallest rectangle holding both; an empty one adds nothing.
 TRect UnionRect(const TRect& a, const TRect& b);
+// The part both cover; empty (all zero) when they do not meet.
+TRect IntersectRect(const TRect& a, const TRect& b);
 
 // The part of the panel that shows area (in picture coordinates) when the picture is drawn
 // into fit: rounded outwards, and one pixel wider each way when the picture is scaled, where

@@ -1,6 +1,7 @@
 #include "shell/PlayTimeText.h"
 
 #include <charconv>
+#include <cstdio>
 #include <vector>
 
 namespace vsr {
@@ -90,6 +91,14 @@ TPlayTimeText ParsePlayTime(std::string_view text) {
         seconds = seconds * 60 + *field;
     }
     return Checked(seconds * 1000);
+}
+
+std::string FormatPlayTime(std::uint32_t ms) {
+    const std::uint32_t seconds = ms / 1000;
+    char text[32];
+    std::snprintf(text, sizeof text, "%u:%02u:%02u", seconds / 3600, seconds / 60 % 60,
+                  seconds % 60);
+    return text;
 }
 
 } // namespace vsr

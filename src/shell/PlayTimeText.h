@@ -18,4 +18,7 @@ struct TPlayTimeText {
 // below 60; a fraction of at most three digits only on plain seconds.
 TPlayTimeText ParsePlayTime(std::string_view text);
 
+// "h:mm:ss", the seconds rounded down: 75500 -> "0:01:15".
+std::string FormatPlayTime(std::uint32_t ms);
+
 } // namespace vsr

@@ -270,7 +270,7 @@ TEST_F(VsrTool, HelpAndVersionPrintAndDoNothingElse) {
                     << name << ": " << option;
             }
     }
-    EXPECT_EQ(commands, 7);
+    EXPECT_EQ(commands, 9);
     EXPECT_EQ(Vsr({"nonsense", "--help"}).ExitCode, 2);
 }
 

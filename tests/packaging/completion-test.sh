@@ -10,7 +10,7 @@ library=${BASH_COMPLETION_LIBRARY:-/usr/share/bash-completion/bash_completion}
 
 # The command line, completed at its end | the words offered, in any order.
 cases='
-vsr |info frames audio snapshot pack export demo --help --version
+vsr |info frames audio snapshot pack export index search demo --help --version
 vsr s|snapshot
 vsr --|--help --version
 vsr --help |
@@ -39,6 +39,10 @@ vsr export a.vsr --to |
 vsr export a.vsr --fps |
 vsr export a.vsr --width |
 vsr export a.vsr --quality |
+vsr index -|-o --interval --lang --quiet --help
+vsr index a.vsr --lang |
+vsr search a.vsr --index |a.vsr b.txt sub
+vsr search -|--json --index --interval --lang --quiet --help
 vsr demo |-o --help
 vsr demo -o |a.vsr b.txt sub
 '
