@@ -11,6 +11,7 @@
 #include "shell/Format.h"
 
 #include <QAction>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
@@ -193,8 +194,12 @@ void TSRPlaybackDlg::TextIndexFinished(std::optional<TOpenedIndex> index,
         if (index->Built)
             ShowStatusText(Format(sIndexed, FTextIndex->Words.size()));
     } else {
+        // Whole under the field; its beginning in the narrow status panel.
         FIndexNote = error;
-        ShowStatusText(error);
+        ShowStatusText(QFontMetrics(StreamStatusLabel->font())
+                           .elidedText(QString::fromStdString(error), Qt::ElideRight,
+                                       StreamStatusLabel->width())
+                           .toStdString());
     }
     RunSearch();
 }

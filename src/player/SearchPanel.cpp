@@ -120,7 +120,8 @@ void TSearchPanel::PlaceList() {
         FList->raise();
     }
     if (FNote->isVisibleTo(overlay)) {
-        const int height = std::max(FNote->heightForWidth(width), FNote->sizeHint().height());
+        const int wrapped = FNote->heightForWidth(width);
+        const int height = wrapped > 0 ? wrapped : FNote->sizeHint().height();
         FNote->setGeometry(field.x(), bottom - height, width, height);
         FNote->raise();
     }
