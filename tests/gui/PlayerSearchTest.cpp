@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPainter>
 #include <QProgressBar>
 #include <QScrollArea>
@@ -94,10 +95,11 @@ protected:
                            const std::vector<TIndexedWord>& words) {
         WriteTextIndex(indexFile, {IdentifyRecording(recordingFile), 1000, "eng", words});
     }
-    void CtrlF() {
-        QKeyEvent event(QEvent::KeyPress, Qt::Key_F, Qt::ControlModifier);
+    void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QKeyEvent event(QEvent::KeyPress, key, modifiers);
         QApplication::sendEvent(&Window(), &event);
     }
+    void CtrlF() { Key(Qt::Key_F, Qt::ControlModifier); }
     QLineEdit* Field() { return Find<QLineEdit>("SearchField"); }
     void Type(const QString& query) {
         Field()->clear();
@@ -159,10 +161,20 @@ TEST_F(PlayerSearch, TypingListsMatchesAndChoosingSeeksAndOutlinesThem) {
     for (const bool fullScreen : {false, true}) {
         SCOPED_TRACE(fullScreen ? "full screen" : "framed");
         Start({{fullScreen ? "" : "/debug"}, "", TStartUpMode::WindowOnly});
+        auto* entry = Find<QAction>("MFindText");
+        const auto entryEnabled = [&] {
+            QMetaObject::invokeMethod(Find<QMenu>("TePopupMenu1"), "aboutToShow");
+            return entry->isEnabled();
+        };
+        EXPECT_FALSE(entryEnabled()) << "no recording";
         ASSERT_TRUE(Window().OpenRecording(file));
         ASSERT_TRUE(PumpUntil([&] { return Window().Playing(); }));
         Click("PauseButton");
-        CtrlF();
+        EXPECT_TRUE(entryEnabled() && entry->shortcut() == QKeySequence("Ctrl+F"));
+        if (fullScreen) // the menu's entry, or the key
+            entry->trigger();
+        else
+            CtrlF();
         QWidget* panel = Find("SearchPanel");
         ASSERT_TRUE(panel->isVisible());
         ASSERT_TRUE(PumpUntil([&] { return !Window().TextIndexRunning(); }));
@@ -221,6 +233,9 @@ TEST_F(PlayerSearch, TypingListsMatchesAndChoosingSeeksAndOutlinesThem) {
         QTest::keyClick(Field(), Qt::Key_Escape);
         EXPECT_TRUE(panel->isHidden() && Entries().isEmpty() && MarksMs().empty());
         EXPECT_TRUE(Window().FullScreen() == fullScreen) << "Escape closed only the search";
+        Key(Qt::Key_F1);
+        EXPECT_TRUE(Find<QLabel>("ShortcutHelp")->text().contains("Ctrl+F"));
+        Key(Qt::Key_F1);
     }
     EXPECT_EQ(ReadFileBytes(IndexFileBeside(file)), index) << "read, not built again";
     EXPECT_TRUE(FErrors.empty());
