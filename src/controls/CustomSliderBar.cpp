@@ -90,7 +90,11 @@ int TCustomSliderBar::UsableLength() const {
 }
 
 int TCustomSliderBar::ThumbCentre() const {
-    const std::int64_t offset = static_cast<std::int64_t>(FPosition) - FMin;
+    return CentreAt(FPosition);
+}
+
+int TCustomSliderBar::CentreAt(std::int32_t position) const {
+    const std::int64_t offset = static_cast<std::int64_t>(std::clamp(position, FMin, FMax)) - FMin;
     const std::int64_t length = static_cast<std::int64_t>(FMax) - FMin;
     return cTrackMargin + cThumbWidth / 2 +
            static_cast<int>(DivRoundHalfEven(offset * UsableLength(), length));

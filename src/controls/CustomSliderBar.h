@@ -99,6 +99,8 @@ public:
     QRect TrackRect() const;
     int UsableLength() const;
     int ThumbCentre() const;
+    // Where the thumb's centre would be at position (clamped into [Min, Max]).
+    int CentreAt(std::int32_t position) const;
     QRect ThumbRect() const;
     // Widget coordinates to track coordinates.
     QPoint ToTrack(QPoint clientPos) const;

@@ -42,6 +42,11 @@ TPlayTrackBar::~TPlayTrackBar() {
     FIntervals.OnChange = nullptr;
 }
 
+void TPlayTrackBar::SetMarks(std::vector<std::int32_t> positions) {
+    FMarks = std::move(positions);
+    update();
+}
+
 void TPlayTrackBar::PaintExtras(QPainter& painter) {
     for (const TIntervalBand& band : IntervalBands(FIntervals, Max(), TrackSize())) {
         // An empty or reversed interval leaves no mark.
@@ -50,6 +55,11 @@ void TPlayTrackBar::PaintExtras(QPainter& painter) {
         painter.fillRect(QRect(band.Left, band.Top, band.Right - band.Left, band.Bottom - band.Top),
                          cIntervalColor);
     }
+    // Above the track's outline, centred where the thumb would stand, so that a seek to a
+    // mark puts the thumb on it.
+    for (const std::int32_t mark : FMarks)
+        painter.fillRect(QRect(CentreAt(mark) - cMarkWidth / 2, 0, cMarkWidth, cBandTop - 1),
+                         cMarkColor);
 }
 
 } // namespace vsr

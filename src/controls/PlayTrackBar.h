@@ -1,6 +1,7 @@
 #pragma once
 // TPlayTrackBar: the player's seek bar. A slider that paints its Intervals in blue under the
-// thumb; the player fills them with the stretches of the voice track that have sound.
+// thumb; the player fills them with the stretches of the voice track that have sound. Its Marks
+// are short ticks above the track (where the text searched for appears).
 
 #include "controls/CustomSliderBar.h"
 #include "controls/IntervalList.h"
@@ -25,6 +26,8 @@ struct TIntervalBand {
 inline constexpr int cIntervalMargin = 5;
 inline constexpr int cIntervalTop = 7;
 inline const QColor cIntervalColor{0, 0, 255};
+inline const QColor cMarkColor{255, 128, 0};
+inline constexpr int cMarkWidth = 2;
 
 // The rectangle of one interval on a bar of the given client size whose scale runs from 0 to
 // max (the bar's Min is taken as 0). Needs max > 0.
@@ -42,6 +45,9 @@ public:
 
     TIntervalList& Intervals() { return FIntervals; }
     const TIntervalList& Intervals() const { return FIntervals; }
+    // Positions on the bar's scale, repainted at once.
+    void SetMarks(std::vector<std::int32_t> positions);
+    const std::vector<std::int32_t>& Marks() const { return FMarks; }
 
 protected:
     // Paints the intervals instead of firing OnPaint.
@@ -49,6 +55,7 @@ protected:
 
 private:
     TIntervalList FIntervals;
+    std::vector<std::int32_t> FMarks;
 };
 
 } // namespace vsr

@@ -43,6 +43,7 @@ void TSRPlaybackDlg::BuildWindow() {
     CreateMenus();
     CreateHintPanel();
     CreateWatching();
+    CreateSearch(); // after the watching's focus rules, which would take the field's focus
     WireComponents();
 }
 

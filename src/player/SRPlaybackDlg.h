@@ -8,7 +8,8 @@
 // messages), SRPlaybackDlgLayout.cpp (controls), SRPlaybackDlgLifeCycle.cpp (opening and
 // closing a recording), SRPlaybackDlgLoop.cpp (the loop and the audio side),
 // SRPlaybackDlgPaint.cpp (painting and layout of the picture), SRPlaybackDlgTransport.cpp
-// (buttons, timers, end of playback) and SRPlaybackDlgSeekBar.cpp (seek bar and time display).
+// (buttons, timers, end of playback), SRPlaybackDlgSeekBar.cpp (seek bar and time display) and
+// SRPlaybackDlgSearch.cpp (finding text on the screen).
 //
 // Threads: everything runs on the main thread except BackExec1Exec and what it calls
 // (PlayTime, WaitUntil, UpdateCursorPos), which run on the worker. The worker shares only
@@ -25,12 +26,14 @@
 #include "player/ButtonGlyphs.h"
 #include "player/ExportRun.h"
 #include "player/PlayerStartUp.h"
+#include "player/SearchRun.h"
 #include "recording/AppendedRecording.h"
 #include "recording/CustomScreenRecorderPlaybackFile.h"
 #include "recording/ScreenRecorderOverlayFile.h"
 #include "render/Bitmap32.h"
 #include "render/Geometry.h"
 #include "render/Snapshot.h"
+#include "search/TextSearch.h"
 
 #include <QImage>
 #include <QMainWindow>
@@ -43,14 +46,17 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class QAction;
 class QFrame;
 class QLabel;
 class QMenu;
+class QPainter;
 class QShowEvent;
 class QKeyEvent;
 class QDragEnterEvent;
@@ -72,6 +78,7 @@ class TEventHook;
 class THoverPreview;
 class TInternational;
 class TScreenRecorderPlaybackStream;
+class TSearchPanel;
 struct TSliderMouse;
 enum class TMousePress;
 
@@ -437,6 +444,42 @@ private:
     bool AudioTrackBarEvent(QEvent* event);
     std::unique_ptr<TEventHook> FPreviewHook;
     std::unique_ptr<THoverPreview> FPreview;
+
+    // Finding text on the screen (SRPlaybackDlgSearch.cpp): the recording's text index is
+    // opened on a worker at the first search and dropped with the recording; the matches are
+    // listed under the field and marked on the seek bar, and the one chosen is sought to with
+    // its words outlined for a while.
+public:
+    // The index is being opened, built or waited for.
+    bool TextIndexRunning() const { return FSearchRun != nullptr; }
+
+private:
+    void CreateSearch();
+    bool SearchAllowed() const;
+    void OpenSearch();
+    // False when the field was not open.
+    bool CloseSearch();
+    // With the recording: cancels the index's build and forgets the index.
+    void EndSearch();
+    void PlaceSearchPanel();
+    void StartTextIndex();
+    void TextIndexWaiting();
+    void TextIndexProgress(std::uint32_t doneMs, std::uint32_t totalMs);
+    void TextIndexFinished(std::optional<TOpenedIndex> index, const std::string& error);
+    void RunSearch();
+    void ChooseMatch(int entry);
+    void PaintOutline(QPainter& canvas, const TRect& fit);
+    // The status panel stays for the build's progress.
+    bool IndexingText() const { return FIndexBuilding; }
+    TSearchPanel* SearchPanel = nullptr;
+    QAction* MFindText = nullptr;
+    QTimer* OutlineTimer = nullptr;
+    std::unique_ptr<TSearchRun> FSearchRun;
+    std::optional<TTextIndex> FTextIndex;
+    std::string FIndexNote; // while there is no index: its state, or why there is none
+    bool FIndexBuilding = false;
+    std::vector<TTextMatch> FMatches; // as listed
+    std::vector<TRect> FOutline;      // the chosen match's words, in the recording's pixels
 
     // Components; the message target last, so that it goes first.
     TAudioOut AudioPlayback;

@@ -71,6 +71,8 @@ struct TSRPlaybackDlgKeys {
              "ToStartButton"},
             {Qt::Key_G, Qt::ControlModifier, "Ctrl+G", "Go to a time",
              [](W& w) { w.GoToTimeClick(); }, "MGoToTime"},
+            {Qt::Key_F, Qt::ControlModifier, "Ctrl+F", "Find text on the screen",
+             [](W& w) { w.OpenSearch(); }, "MFindText"},
             {Qt::Key_BracketLeft, none, "[ / ]", "Slower / faster",
              [](W& w) { w.ChangeSpeed(-1); }},
             {Qt::Key_BracketRight, none, "", "", [](W& w) { w.ChangeSpeed(1); }},
@@ -80,7 +82,11 @@ struct TSRPlaybackDlgKeys {
             {Qt::Key_F, none, "F / F11", "Full screen on and off",
              [](W& w) { w.ToggleFullScreen(); }, "MMaximize"},
             {Qt::Key_F11, none, "", "", [](W& w) { w.ToggleFullScreen(); }, "MMaximize"},
-            {Qt::Key_Escape, none, "Escape", "Leave full screen", [](W& w) { w.MRestoreClick(); },
+            {Qt::Key_Escape, none, "Escape", "Leave full screen, or close the search",
+             [](W& w) {
+                 if (!w.CloseSearch())
+                     w.MRestoreClick();
+             },
              "MRestore"},
             {Qt::Key_O, Qt::ControlModifier, "Ctrl+O", "Open a file", [](W& w) { w.MOpenClick(); },
              "MOpen LoadButton"},
@@ -202,7 +208,7 @@ void TSRPlaybackDlg::CreateWatching() {
     StatusTextTimer->setSingleShot(true);
     connect(StatusTextTimer, &QTimer::timeout, this, [this] {
         StreamProgress->show();
-        StreamStatusPanel->setVisible(Buffering());
+        StreamStatusPanel->setVisible(Buffering() || IndexingText());
     });
     ShortcutHelp = new QLabel(centralWidget());
     ShortcutHelp->setObjectName("ShortcutHelp");

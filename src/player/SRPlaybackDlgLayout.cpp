@@ -244,10 +244,11 @@ void TSRPlaybackDlg::PlaceControls() {
 bool TSRPlaybackDlg::eventFilter(QObject* watched, QEvent* event) {
     if (watched == ControlsPanel && event->type() == QEvent::Resize)
         PlaceControls();
-    else if (watched == ScrollBox1 && event->type() == QEvent::Resize)
+    else if (watched == ScrollBox1 && event->type() == QEvent::Resize) {
         UpdateLayout();
-    else if (event->type() == QEvent::ToolTip && watched->parent() == ControlsPanel &&
-             qobject_cast<QToolButton*>(watched)) {
+        PlaceSearchPanel();
+    } else if (event->type() == QEvent::ToolTip && watched->parent() == ControlsPanel &&
+               qobject_cast<QToolButton*>(watched)) {
         ShowToolTipAbove(*static_cast<QWidget*>(watched), *ControlsPanel);
         return true;
     }

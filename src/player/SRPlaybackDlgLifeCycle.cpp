@@ -71,6 +71,7 @@ void TSRPlaybackDlg::PrepareBitmap(std::int32_t width, std::int32_t height) {
 // Also the end of every failed opening: whatever was half built is released here.
 void TSRPlaybackDlg::CloseRecording() {
     CancelExport();   // its worker reads the recording's file
+    EndSearch();      // so does the text index's
     DestroyPreview(); // its worker reads the reader's file
     UpdateTimer->stop();
     HeaderDelayTimer->stop();

@@ -107,6 +107,7 @@ void TSRPlaybackDlg::MMaximizeClick() {
     if (wasVisible)
         show();
     FFullScreen = true;
+    PlaceSearchPanel();
 }
 
 // Back to the framed window with its controls, the picture fitted into it.
@@ -124,6 +125,7 @@ void TSRPlaybackDlg::MRestoreClick() {
     if (wasVisible)
         show();
     UpdateLayout();
+    PlaceSearchPanel();
 }
 
 // In full screen a double-click leaves it; in the framed window it shows or hides the

@@ -62,6 +62,7 @@ void TSRPlaybackDlg::PlayPanelPaint(TUserPaintPanel& sender) {
         if (!cursor.Empty())
             canvas.drawImage(ToQRect(cursor), CursorImg);
         FPaintedCursor = cursor;
+        PaintOutline(canvas, fit);
     }
     for (const TRect& bar : BlackBars(fit, sender.width(), sender.height()))
         if (!bar.Empty())

@@ -53,7 +53,7 @@ void TSRPlaybackDlg::UpdateTimerTimer() {
     if (buffering && !StatusTextTimer->isActive())
         StreamStatusLabel->setText(QString::fromUtf8(sVSRStreamBuffering.data(),
                                                      static_cast<int>(sVSRStreamBuffering.size())));
-    StreamStatusPanel->setVisible(buffering || StatusTextTimer->isActive());
+    StreamStatusPanel->setVisible(buffering || StatusTextTimer->isActive() || IndexingText());
 }
 
 // The bar only displays progress: every press is dropped before the bar acts on it.
