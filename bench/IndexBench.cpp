@@ -24,8 +24,8 @@ constexpr std::int32_t cWidth = 1920, cHeight = 1080;
 constexpr std::int32_t cLine = 24, cTop = 40, cLines = (cHeight - 2 * cTop) / cLine;
 constexpr std::uint32_t cStepMs = 500, cLetterMs = 125;
 
-const char* const cWords[] = {"HELLO", "FRAME", "TOOL", "START", "TRASH", "HOME", "THE", "FROM",
-                              "DESKTOP", "EVERY", "PLAYER", "SAVED", "TEXT", "LIST", "FILE"};
+const char* const cWords[] = {"HELLO",   "FRAME", "TOOL",   "START", "TRASH", "HOME", "THE", "FROM",
+                              "DESKTOP", "EVERY", "PLAYER", "SAVED", "TEXT",  "LIST", "FILE"};
 
 std::string Line(std::mt19937& random) {
     std::string line;

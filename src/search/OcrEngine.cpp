@@ -6,9 +6,9 @@
 #include <tesseract/resultiterator.h>
 
 #include <algorithm>
-#include <dlfcn.h>
 #include <array>
 #include <cstdlib>
+#include <dlfcn.h>
 #include <filesystem>
 #include <sstream>
 
