@@ -91,21 +91,19 @@ std::string FindOcrData(const std::string& languages) {
     for (const std::string& folder : folders)
         if (std::ranges::all_of(wanted, [&](const std::string& l) { return HasData(folder, l); }))
             return folder;
-    std::string missing;
+    std::string missing, packages;
     for (const std::string& language : wanted)
         if (std::ranges::none_of(folders,
-                                 [&](const std::string& f) { return HasData(f, language); }))
+                                 [&](const std::string& f) { return HasData(f, language); })) {
             missing += (missing.empty() ? "" : ", ") + language;
+            packages += " tesseract-ocr-" + language;
+        }
     if (missing.empty())
         throw EIndex(
             Format("The text recognition data for \"%s\" is not in one folder", languages));
     std::string looked;
     for (const std::string& folder : folders)
         looked += (looked.empty() ? "" : ", ") + folder;
-    std::string packages;
-    for (const std::string& language : Split(missing == languages ? languages : missing))
-        packages += " tesseract-ocr-" + language;
-    std::ranges::replace(missing, ',', ',');
     throw EIndex(Format("No text recognition data for %s (looked in %s): install%s, or set "
                         "TESSDATA_PREFIX to the folder holding it",
                         missing, looked, packages));

@@ -76,28 +76,27 @@ template <typename T> bool Number(std::string_view& text, T& value, int base = 1
     return true;
 }
 
-// A word is one token of the file: nothing that would split its line.
-std::string Token(std::string_view text) {
-    std::string token;
+} // namespace
+
+std::string VisibleText(std::string_view text) {
+    std::string visible;
     for (const char c : text)
         if (static_cast<unsigned char>(c) > ' ' && c != 0x7F)
-            token += c;
-    return token;
+            visible += c;
+    return visible;
 }
-
-} // namespace
 
 std::string FormatTextIndex(const TTextIndex& index) {
     std::string text = std::string(TextIndexMagic) + "\n";
     text += "recording " + std::to_string(index.Recording.Size) + " " +
             Hex(index.Recording.Checksum) + "\n";
     text += "interval " + std::to_string(index.IntervalMs) + "\n";
-    text += "languages " + Token(index.Languages) + "\n";
+    text += "languages " + VisibleText(index.Languages) + "\n";
     text += "words " + std::to_string(index.Words.size()) + "\n";
     for (const TIndexedWord& word : index.Words)
         text += Numbers({word.From, word.To, word.Box.Left, word.Box.Top, word.Box.Width(),
                          word.Box.Height()}) +
-                Token(word.Text) + "\n";
+                VisibleText(word.Text) + "\n";
     return text + "end " + Hex(Crc(0, text)) + "\n";
 }
 

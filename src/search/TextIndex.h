@@ -44,6 +44,9 @@ struct TTextIndex {
 
 inline constexpr std::string_view TextIndexMagic = "VSRX 1";
 
+// text without blanks and control characters: what one word of the file may hold.
+std::string VisibleText(std::string_view text);
+
 std::string FormatTextIndex(const TTextIndex& index);
 // nullopt for anything that is not a whole index of this version.
 std::optional<TTextIndex> ParseTextIndex(std::string_view text);

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
+#include <optional>
 #include <tuple>
 #include <unistd.h>
 
@@ -26,14 +27,6 @@ constexpr std::int32_t cSamePlace = 3;
 bool SamePlace(const TRect& a, const TRect& b) {
     return std::abs(a.Left - b.Left) <= cSamePlace && std::abs(a.Top - b.Top) <= cSamePlace &&
            std::abs(a.Right - b.Right) <= cSamePlace && std::abs(a.Bottom - b.Bottom) <= cSamePlace;
-}
-
-std::string Visible(std::string_view text) {
-    std::string visible;
-    for (const char c : text)
-        if (static_cast<unsigned char>(c) > ' ' && c != 0x7F)
-            visible += c;
-    return visible;
 }
 
 // One sample's recognition, applied in the order of the samples.
@@ -131,7 +124,7 @@ private:
                 if (cancel)
                     throw EIndexCancelled("Indexing cancelled");
             for (TOcrWord& word : sample.Words[i].get()) {
-                word.Text = Visible(word.Text);
+                word.Text = VisibleText(word.Text);
                 if (!word.Text.empty() && word.Confidence >= cLeastConfidence &&
                     !AtCutEdge(word.Box, sample.Regions[i], FBounds))
                     found.push_back(std::move(word));
@@ -184,18 +177,25 @@ bool Writable(const std::string& fileName) {
     return ::access((folder.empty() ? std::string(".") : folder.string()).c_str(), W_OK) == 0;
 }
 
-} // namespace
-
-TTextIndex BuildTextIndex(const std::string& recording, const TIndexOptions& options,
-                          const TIndexProgress& progress, const std::atomic<bool>& cancel) {
+// identity: the recording's, when the caller has it already; read otherwise.
+TTextIndex BuildIndex(const std::string& recording, const TIndexOptions& options,
+                      const TIndexProgress& progress, const std::atomic<bool>& cancel,
+                      std::optional<TRecordingIdentity> identity) {
     TTextIndex index;
     index.Languages = options.Languages.empty() ? DefaultOcrLanguages() : options.Languages;
     index.IntervalMs = options.IntervalMs;
     FindOcrData(index.Languages);
-    index.Recording = IdentifyRecording(recording);
+    index.Recording = identity ? *identity : IdentifyRecording(recording);
     TIndexBuilder builder(recording, options, index.Languages);
     index.Words = builder.Run(progress, cancel);
     return index;
+}
+
+} // namespace
+
+TTextIndex BuildTextIndex(const std::string& recording, const TIndexOptions& options,
+                          const TIndexProgress& progress, const std::atomic<bool>& cancel) {
+    return BuildIndex(recording, options, progress, cancel, std::nullopt);
 }
 
 TOpenedIndex OpenTextIndex(const std::string& recording, const TIndexOptions& options,
@@ -215,7 +215,7 @@ TOpenedIndex OpenTextIndex(const std::string& recording, const TIndexOptions& op
         if (auto index = ReadTextIndex(fileName, identity);
             index && (options.Languages.empty() || index->Languages == options.Languages))
             return {std::move(*index), fileName, false};
-    TOpenedIndex opened{BuildTextIndex(recording, options, progress, cancel), {}, true};
+    TOpenedIndex opened{BuildIndex(recording, options, progress, cancel, identity), {}, true};
     for (const std::string& fileName : places) {
         if (fileName != explicitFile && !Writable(fileName) &&
             std::filesystem::exists(std::filesystem::path(fileName).parent_path()))

@@ -96,6 +96,25 @@ bool SameLine(const TRect& a, const TRect& b) {
     return overlap * 2 >= std::min(a.Height(), b.Height());
 }
 
+// The nearest word right of word i on its line, while both are on the screen, whose key
+// begins with want.
+std::optional<std::size_t> NextOnLine(const TTextIndex& index, const std::vector<std::string>& keys,
+                                      std::size_t i, std::uint32_t from, std::uint32_t to,
+                                      const std::string& want) {
+    const TRect& box = index.Words[i].Box;
+    std::optional<std::size_t> next;
+    for (std::size_t j = 0; j < index.Words.size(); ++j) {
+        const TIndexedWord& other = index.Words[j];
+        if (j == i || other.To < from || other.From > to || other.Box.Left < box.Right - 2 ||
+            other.Box.Left > box.Right + 3 * box.Height() || !SameLine(box, other.Box) ||
+            !keys[j].starts_with(want))
+            continue;
+        if (!next || other.Box.Left < index.Words[*next].Box.Left)
+            next = j;
+    }
+    return next;
+}
+
 } // namespace
 
 std::string FoldText(std::string_view utf8) {
@@ -128,36 +147,16 @@ std::vector<TTextMatch> SearchTextIndex(const TTextIndex& index, std::string_vie
     keys.reserve(index.Words.size());
     for (const TIndexedWord& word : index.Words)
         keys.push_back(Key(word.Text));
-    const auto matches = [&](std::size_t i, const std::string& want) {
-        return keys[i].starts_with(want);
-    };
-    // The nearest word right of word i on its line, while both are on the screen, that
-    // matches want.
-    const auto nextOnLine = [&](std::size_t i, std::uint32_t from, std::uint32_t to,
-                                const std::string& want) {
-        const TRect& box = index.Words[i].Box;
-        std::optional<std::size_t> next;
-        for (std::size_t j = 0; j < index.Words.size(); ++j) {
-            const TIndexedWord& other = index.Words[j];
-            if (j == i || other.To < from || other.From > to || other.Box.Left < box.Right - 2 ||
-                other.Box.Left > box.Right + 3 * box.Height() || !SameLine(box, other.Box) ||
-                !matches(j, want))
-                continue;
-            if (!next || other.Box.Left < index.Words[*next].Box.Left)
-                next = j;
-        }
-        return next;
-    };
     std::vector<TTextMatch> found;
     for (std::size_t i = 0; i < index.Words.size(); ++i) {
-        if (!matches(i, wanted[0]))
+        if (!keys[i].starts_with(wanted[0]))
             continue;
         const TIndexedWord& first = index.Words[i];
         TTextMatch match{first.From, first.To, first.Box, {first.Box}, first.Text};
         std::size_t at = i;
         bool whole = true;
         for (std::size_t w = 1; w < wanted.size() && whole; ++w) {
-            const auto next = nextOnLine(at, match.From, match.To, wanted[w]);
+            const auto next = NextOnLine(index, keys, at, match.From, match.To, wanted[w]);
             whole = next.has_value();
             if (!whole)
                 break;

@@ -12,6 +12,15 @@ namespace {
 namespace fs = std::filesystem;
 using TFiles = std::set<std::string>;
 
+// The files below folder (the user folders), by their relative names.
+TFiles FilesIn(const fs::path& folder) {
+    TFiles files;
+    for (const auto& item : fs::recursive_directory_iterator(folder))
+        if (item.is_regular_file())
+            files.insert(fs::relative(item, folder).string());
+    return files;
+}
+
 // Registration into temporary user folders, with stand-ins for the desktop's database tools
 // that log their calls and end with $TOOL_STATUS.
 TEST(Registration, InstallWritesWhatUninstallRemovesAndLeavesForeignEntriesAlone) {
@@ -34,14 +43,7 @@ TEST(Registration, InstallWritesWhatUninstallRemovesAndLeavesForeignEntriesAlone
         UnregisterFileType(type);
         UnregisterURLProtocol(scheme);
     };
-    // The files in the user folders.
-    const auto files = [&] {
-        TFiles files;
-        for (const auto& item : fs::recursive_directory_iterator(xdg.Home.Path()))
-            if (item.is_regular_file())
-                files.insert(fs::relative(item, xdg.Home.Path()).string());
-        return files;
-    };
+    const auto files = [&] { return FilesIn(xdg.Home.Path()); };
     // What an installation writes; "&" is escaped in the package.
     const std::string desktop =
         "[Desktop Entry]\nType=Application\nName=VSR Player\nComment=Audio & Visual Recording\n"
@@ -166,13 +168,7 @@ TEST(Registration, AnInstalledPackageOfThisProgramIsNotShadowed) {
         RegisterURLProtocol("vsrfile", "/earlier/vsrplayer", "", "");
         RegisterFileType("vsr", exe, exe, "");
         RegisterURLProtocol("vsrfile", exe, exe, "");
-        const auto files = [&] {
-            TFiles files;
-            for (const auto& item : fs::recursive_directory_iterator(xdg.Home.Path()))
-                if (item.is_regular_file())
-                    files.insert(fs::relative(item, xdg.Home.Path()).string());
-            return files;
-        };
+        const auto files = [&] { return FilesIn(xdg.Home.Path()); };
         TFiles expected = c.UserFiles;
         expected.insert("config/mimeapps.list");
         EXPECT_EQ(files(), expected);
